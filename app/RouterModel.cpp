@@ -1,0 +1,3 @@
+#include "RouterModel.h"
+
+RouterModel::RouterModel(QObject* parent) : QObject(parent) {}

@@ -1,0 +1,3 @@
+#include "VireoDeviceRoute.h"
+
+VireoDeviceRoute::VireoDeviceRoute(QObject* parent) : QObject(parent) {}

@@ -1,0 +1,366 @@
+#include "FakeDevice.h"
+
+#include <fcntl.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "FakeState.h"
+
+namespace sim {
+
+namespace {
+
+constexpr uint32_t kSetRequest = 1;
+constexpr uint32_t kGetRequest = 2;
+constexpr uint32_t kResponse = 3;
+constexpr uint32_t kPayloadNone = 1;
+constexpr uint32_t kPayloadSystem = 2;
+constexpr uint32_t kPayloadDsp = 4;
+constexpr uint32_t kPayloadAmp = 5;
+constexpr uint32_t kPayloadDbg = 6;
+constexpr uint32_t kAck = 1;
+constexpr uint32_t kNack = 2;
+constexpr uint32_t kErr = 3;
+constexpr size_t kMaxDatagram = 65536;
+
+int udpSocket(const std::string& address, uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(port);
+    if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+Bytes serialize(const google::protobuf::Message& message) {
+    std::string out;
+    message.SerializePartialToString(&out);
+    return Bytes(out.begin(), out.end());
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+}  // namespace
+
+FakeDevice::FakeDevice(std::string address, uint16_t port)
+    : m_address(std::move(address)), m_port(port) {
+    m_dsp.set_dsp_id(0);
+    m_dbg.set_id(0);
+}
+
+FakeDevice::~FakeDevice() {
+    stop();
+}
+
+bool FakeDevice::start() {
+    m_socket = udpSocket(m_address, m_port);
+    m_other_socket = udpSocket(m_address, 0);
+    if (m_socket < 0 || m_other_socket < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
+        stop();
+        return false;
+    }
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void FakeDevice::stop() {
+    if (m_thread.joinable()) {
+        const char byte = 0;
+        (void)::write(m_wake[1], &byte, 1);
+        m_thread.join();
+    }
+    for (int* fd : {&m_socket, &m_other_socket, &m_wake[0], &m_wake[1]}) {
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    }
+}
+
+void FakeDevice::run() {
+    std::vector<uint8_t> buffer(kMaxDatagram);
+    for (;;) {
+        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+            return;
+        }
+        if (fds[1].revents) {
+            return;
+        }
+        if (!(fds[0].revents & POLLIN)) {
+            continue;
+        }
+        sockaddr_in from{};
+        socklen_t from_length = sizeof from;
+        const ssize_t length = ::recvfrom(m_socket, buffer.data(), buffer.size(), 0,
+                                          reinterpret_cast<sockaddr*>(&from), &from_length);
+        if (length < 0) {
+            continue;
+        }
+        handle(Bytes(buffer.begin(), buffer.begin() + length), from);
+    }
+}
+
+void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+    FakeFault fault;
+    bool silent = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        char address[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+        m_log.push_back(
+            {datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()});
+        m_logged.notify_all();
+        silent = m_silent;
+        if (!m_faults.empty()) {
+            fault = m_faults.front();
+            m_faults.pop_front();
+        }
+    }
+    if (silent || fault.kind == FakeFault::kSilence) {
+        return;
+    }
+    if (fault.kind == FakeFault::kDelay) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault.arg));
+    }
+    if (fault.kind == FakeFault::kEmpty) {
+        send({}, from, false);
+        return;
+    }
+    if (!datagram.empty() && datagram[0] != 0x00) {
+        const std::string command(datagram.begin(), datagram.end());
+        const std::string text = fault.kind == FakeFault::kText ? fault.text : answerText(command);
+        send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+        return;
+    }
+    const auto request = decodeFrame(datagram.data(), datagram.size());
+    if (!request) {
+        return;  // a device drops what it cannot read
+    }
+    Reply reply;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        reply = answerFrame(*request);
+    }
+    sendFrameReply(std::move(reply), fault, from);
+}
+
+std::string FakeDevice::answerText(const std::string& command) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (command == "VERSION\r") {
+        return "ACK VERSION=" + std::to_string(m_version_major) + "." +
+               std::to_string(m_version_minor);
+    }
+    const bool save = startsWith(command, "SAVEPRESET ");
+    if ((save || startsWith(command, "LOADPRESET ")) && command.size() >= 12 &&
+        command.back() == '\r') {
+        const std::string digits = command.substr(11, command.size() - 12);
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos ||
+            digits.size() > 2) {
+            return "NACK";
+        }
+        const int slot = std::stoi(digits);
+        if (save) {
+            m_preset_slots[slot] = m_dsp;
+        } else if (m_preset_slots.count(slot)) {
+            m_dsp = m_preset_slots[slot];
+        }
+        return "ACK " + command.substr(0, command.size() - 1);
+    }
+    return "NACK";
+}
+
+FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
+    Reply reply;
+    reply.header.msg_type = kResponse;
+    reply.header.seq_num = request.header.seq_num;
+    reply.header.ack = kAck;
+    reply.header.payload_type = request.header.payload_type;
+
+    google::protobuf::Message* state = nullptr;
+    switch (request.header.payload_type) {
+        case kPayloadSystem:
+            state = &m_system;
+            break;
+        case kPayloadDsp:
+            state = &m_dsp;
+            break;
+        case kPayloadAmp:
+            state = &m_amp;
+            break;
+        case kPayloadDbg:
+            state = &m_dbg;
+            break;
+        default:
+            break;
+    }
+    std::unique_ptr<google::protobuf::Message> body(state ? state->New() : nullptr);
+    if (!body ||
+        !body->ParsePartialFromArray(request.payload.data(), int(request.payload.size())) ||
+        (request.header.msg_type != kSetRequest && request.header.msg_type != kGetRequest)) {
+        reply.header.ack = kNack;
+        reply.header.payload_type = kPayloadNone;
+        return reply;
+    }
+    if (request.header.msg_type == kSetRequest) {
+        mergeById(*state, *body);
+        reply.header.payload_type = kPayloadNone;
+        return reply;
+    }
+    fillFromState(*body, *state);
+    reply.payload = serialize(*body);
+    return reply;
+}
+
+void FakeDevice::sendFrameReply(Reply reply, const FakeFault& fault, const sockaddr_in& to) {
+    const FakeFault::Kind kind = fault.kind;
+    const uint32_t other_type =
+        reply.header.payload_type == kPayloadAmp ? kPayloadDbg : kPayloadAmp;
+    switch (kind) {
+        case FakeFault::kErr:
+            reply.header.ack = kErr;
+            break;
+        case FakeFault::kNackSameType:
+            reply.header.ack = kNack;
+            break;
+        case FakeFault::kNackOtherType:
+            reply.header.ack = kNack;
+            reply.header.payload_type = other_type;
+            reply.payload.clear();
+            break;
+        case FakeFault::kWrongSeq:
+            reply.header.seq_num = reply.header.seq_num % 127 + 1;
+            break;
+        case FakeFault::kWrongPayload:
+            reply.header.payload_type = other_type;
+            break;
+        case FakeFault::kNoAck:
+            reply.header.ack.reset();
+            break;
+        case FakeFault::kStaleFirst: {
+            WireHeader stale = reply.header;
+            stale.seq_num = stale.seq_num == 1 ? 127 : stale.seq_num - 1;
+            send(encodeFrame(encodeHeader(stale), reply.payload), to, false);
+            break;
+        }
+        default:
+            break;
+    }
+    Bytes frame = encodeFrame(encodeHeader(reply.header), reply.payload);
+    if (kind == FakeFault::kBadCrc) {
+        frame.back() ^= 0xFF;
+    } else if (kind == FakeFault::kTruncated) {
+        frame.resize(std::min(frame.size(), size_t(std::max(fault.arg, 0))));
+    } else if (kind == FakeFault::kHeaderPastEnd) {
+        frame[1] = uint8_t(frame.size());
+        const uint32_t crc = wireCrc(frame.data(), frame.size() - 4);
+        for (int i = 0; i < 4; ++i) {
+            frame[frame.size() - 4 + i] = uint8_t(crc >> (24 - 8 * i));
+        }
+    }
+    send(frame, to, kind == FakeFault::kOtherPort);
+}
+
+void FakeDevice::send(const Bytes& bytes, const sockaddr_in& to, bool other_port) {
+    ::sendto(other_port ? m_other_socket : m_socket, bytes.data(), bytes.size(), 0,
+             reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+qz_msgs::system_t FakeDevice::system() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_system;
+}
+
+void FakeDevice::setSystem(const qz_msgs::system_t& system) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_system = system;
+}
+
+dsp_t FakeDevice::dsp() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dsp;
+}
+
+void FakeDevice::setDsp(const dsp_t& dsp) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dsp = dsp;
+}
+
+amp_t FakeDevice::amp() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_amp;
+}
+
+void FakeDevice::setAmp(const amp_t& amp) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_amp = amp;
+}
+
+dbg_t FakeDevice::dbg() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dbg;
+}
+
+void FakeDevice::setDbg(const dbg_t& dbg) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_dbg = dbg;
+}
+
+void FakeDevice::setVersion(int major, int minor) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_version_major = major;
+    m_version_minor = minor;
+}
+
+bool FakeDevice::hasPresetSlot(int slot) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_preset_slots.count(slot) != 0;
+}
+
+void FakeDevice::setSilent(bool silent) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_silent = silent;
+}
+
+void FakeDevice::scriptFaults(const std::vector<FakeFault>& faults) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults.insert(m_faults.end(), faults.begin(), faults.end());
+}
+
+void FakeDevice::dropNext(int count) {
+    scriptFaults(
+        std::vector<FakeFault>(size_t(std::max(count, 0)), FakeFault{FakeFault::kSilence}));
+}
+
+std::vector<LoggedDatagram> FakeDevice::log() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_log;
+}
+
+void FakeDevice::clearLog() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_log.clear();
+}
+
+bool FakeDevice::waitForDatagrams(size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_logged.wait_for(lock, timeout, [&] { return m_log.size() >= count; });
+}
+
+}  // namespace sim

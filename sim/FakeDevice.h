@@ -1,0 +1,102 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <netinet/in.h>
+
+#include "FakeFault.h"
+#include "FakeWire.h"
+#include "qz_amp.pb.h"
+#include "qz_dbg.pb.h"
+#include "qz_dsp.pb.h"
+#include "qz_msgs.pb.h"
+
+namespace sim {
+
+struct LoggedDatagram {
+    Bytes bytes;
+    std::string from_address;
+    uint16_t from_port = 0;
+    std::chrono::steady_clock::time_point when;
+};
+
+// A device's control side: framed requests and text commands on UDP, answered from one
+// socket bound to the given address, on its own thread.
+class FakeDevice {
+public:
+    static constexpr uint16_t kControlPort = 49494;
+
+    explicit FakeDevice(std::string address, uint16_t port = kControlPort);
+    ~FakeDevice();
+    FakeDevice(const FakeDevice&) = delete;
+    FakeDevice& operator=(const FakeDevice&) = delete;
+
+    // Binds and starts the thread; false when the address cannot be bound.
+    bool start();
+    void stop();
+
+    qz_msgs::system_t system() const;
+    void setSystem(const qz_msgs::system_t& system);
+    dsp_t dsp() const;
+    void setDsp(const dsp_t& dsp);
+    amp_t amp() const;
+    void setAmp(const amp_t& amp);
+    dbg_t dbg() const;
+    void setDbg(const dbg_t& dbg);
+    void setVersion(int major, int minor);
+    bool hasPresetSlot(int slot) const;
+
+    // Never answer while set.
+    void setSilent(bool silent);
+    // The next requests meet these faults, one each, in order.
+    void scriptFaults(const std::vector<FakeFault>& faults);
+    void dropNext(int count);
+
+    std::vector<LoggedDatagram> log() const;
+    void clearLog();
+    // Waits until at least `count` datagrams were logged.
+    bool waitForDatagrams(size_t count, std::chrono::milliseconds timeout) const;
+
+private:
+    void run();
+    struct Reply {
+        WireHeader header;
+        Bytes payload;
+    };
+
+    void handle(const Bytes& datagram, const sockaddr_in& from);
+    std::string answerText(const std::string& command);
+    Reply answerFrame(const DecodedFrame& request);
+    void sendFrameReply(Reply reply, const FakeFault& fault, const sockaddr_in& to);
+    void send(const Bytes& bytes, const sockaddr_in& to, bool other_port);
+
+    const std::string m_address;
+    const uint16_t m_port;
+    int m_socket = -1;
+    int m_other_socket = -1;
+    int m_wake[2] = {-1, -1};
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_logged;
+    qz_msgs::system_t m_system;
+    dsp_t m_dsp;
+    amp_t m_amp;
+    dbg_t m_dbg;
+    std::map<int, dsp_t> m_preset_slots;
+    int m_version_major = 1;
+    int m_version_minor = 0;
+    bool m_silent = false;
+    std::deque<FakeFault> m_faults;
+    std::vector<LoggedDatagram> m_log;
+};
+
+}  // namespace sim
