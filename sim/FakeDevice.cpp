@@ -133,7 +133,14 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
             m_faults.pop_front();
         }
     }
-    if (silent || fault.kind == FakeFault::kSilence) {
+    if (silent) {
+        return;
+    }
+    if (isFirmwarePacket(datagram)) {
+        handleFirmware(datagram, fault, from);
+        return;
+    }
+    if (fault.kind == FakeFault::kSilence) {
         return;
     }
     if (fault.kind == FakeFault::kDelay) {
@@ -146,7 +153,9 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     if (!datagram.empty() && datagram[0] != 0x00) {
         const std::string command(datagram.begin(), datagram.end());
         const std::string text = fault.kind == FakeFault::kText ? fault.text : answerText(command);
-        send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+        if (!text.empty()) {
+            send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+        }
         return;
     }
     const auto request = decodeFrame(datagram.data(), datagram.size());
@@ -163,6 +172,10 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
 
 std::string FakeDevice::answerText(const std::string& command) {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (command == "FWUPDATE\r") {
+        m_update_mode = true;
+        return {};
+    }
     if (command == "VERSION\r") {
         return "ACK VERSION=" + std::to_string(m_version_major) + "." +
                std::to_string(m_version_minor);
@@ -184,6 +197,41 @@ std::string FakeDevice::answerText(const std::string& command) {
         return "ACK " + command.substr(0, command.size() - 1);
     }
     return "NACK";
+}
+
+bool FakeDevice::isFirmwarePacket(const Bytes& datagram) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_update_mode && datagram.size() >= 4 && datagram[0] == 0x00 &&
+           (datagram[1] == 0x02 || datagram[1] == 0x03);
+}
+
+void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
+                                const sockaddr_in& from) {
+    const uint16_t block = uint16_t((datagram[2] << 8) | datagram[3]);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (datagram[1] == 0x02) {
+            const auto name_end = std::find(datagram.begin() + 4, datagram.end(), 0);
+            m_firmware_name.assign(datagram.begin() + 4, name_end);
+            m_firmware_image.clear();
+            m_next_block = 1;
+            m_firmware_complete = false;
+        } else if (block == m_next_block && !m_firmware_complete) {
+            m_firmware_image.insert(m_firmware_image.end(), datagram.begin() + 4, datagram.end());
+            ++m_next_block;
+            m_firmware_complete = datagram.size() - 4 < 256;
+        }
+    }
+    if (fault.kind == FakeFault::kSilence) {
+        return;  // the block is taken, its acknowledgement lost
+    }
+    uint16_t acked = block;
+    if (fault.kind == FakeFault::kDuplicateAck) {
+        acked = uint16_t(block - 1);
+    } else if (fault.kind == FakeFault::kWrongAck) {
+        acked = uint16_t(block + 7);
+    }
+    send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
 }
 
 FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
@@ -331,6 +379,26 @@ void FakeDevice::setVersion(int major, int minor) {
 bool FakeDevice::hasPresetSlot(int slot) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_preset_slots.count(slot) != 0;
+}
+
+bool FakeDevice::inUpdateMode() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_update_mode;
+}
+
+std::string FakeDevice::firmwareName() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_firmware_name;
+}
+
+Bytes FakeDevice::firmwareImage() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_firmware_image;
+}
+
+bool FakeDevice::firmwareComplete() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_firmware_complete;
 }
 
 void FakeDevice::setSilent(bool silent) {

@@ -54,6 +54,13 @@ public:
     void setVersion(int major, int minor);
     bool hasPresetSlot(int slot) const;
 
+    // Firmware receiver: "FWUPDATE\r" enters update mode; the image ends with the first block
+    // shorter than 256 bytes.
+    bool inUpdateMode() const;
+    std::string firmwareName() const;
+    Bytes firmwareImage() const;
+    bool firmwareComplete() const;
+
     // Never answer while set.
     void setSilent(bool silent);
     // The next requests meet these faults, one each, in order.
@@ -74,6 +81,8 @@ private:
 
     void handle(const Bytes& datagram, const sockaddr_in& from);
     std::string answerText(const std::string& command);
+    bool isFirmwarePacket(const Bytes& datagram) const;
+    void handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
     Reply answerFrame(const DecodedFrame& request);
     void sendFrameReply(Reply reply, const FakeFault& fault, const sockaddr_in& to);
     void send(const Bytes& bytes, const sockaddr_in& to, bool other_port);
@@ -97,6 +106,11 @@ private:
     bool m_silent = false;
     std::deque<FakeFault> m_faults;
     std::vector<LoggedDatagram> m_log;
+    bool m_update_mode = false;
+    std::string m_firmware_name;
+    Bytes m_firmware_image;
+    uint16_t m_next_block = 1;
+    bool m_firmware_complete = false;
 };
 
 }  // namespace sim

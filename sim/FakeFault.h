@@ -5,7 +5,8 @@
 
 namespace sim {
 
-// One scripted misbehaviour of the fake device, applied to the next request it receives.
+// One scripted misbehaviour of the fake device, applied to the next datagram it receives
+// (a silence there drops a firmware acknowledgement).
 struct FakeFault {
     enum Kind {
         kNone,           // the usual reply
@@ -24,6 +25,8 @@ struct FakeFault {
         kHeaderPastEnd,  // good CRC, header length reaching past the frame
         kOtherPort,      // the reply comes from another port
         kText,           // reply `text` instead of the usual answer
+        kDuplicateAck,   // firmware: acknowledge the previous block instead
+        kWrongAck,       // firmware: acknowledge a block that was not sent
     };
     FakeFault(Kind kind_ = kNone, int arg_ = 0, std::string text_ = {})
         : kind(kind_), arg(arg_), text(std::move(text_)) {}

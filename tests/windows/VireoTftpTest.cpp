@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <chrono>
+
+#include "FakeDevice.h"
+#include "VireoDevice.h"
+#include "VireoTftp.h"
+
+namespace {
+
+using sim::FakeFault;
+
+VireoTftp::Timing shortTiming() {
+    VireoTftp::Timing timing;
+    timing.command_pause_ms = 30;
+    timing.ack_timeout_ms = 100;
+    timing.resend_pause_ms = 10;
+    return timing;
+}
+
+QByteArray pattern(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char((i * 7 + i / 256) & 0xFF);
+    }
+    return bytes;
+}
+
+class Tftp : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_fake.start());
+        m_record.setIpAddress(QHostAddress(QStringLiteral("127.0.0.1")));
+    }
+
+    QString writeImage(const QByteArray& bytes, const QString& name = QStringLiteral("fw.bin")) {
+        const QString path = m_dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Runs one push to its end; true when it finished, false when it failed.
+    bool push(VireoDevice* device, const QString& path) {
+        m_tftp.start(device, path);
+        for (int i = 0; i < 100 && m_finished.count() + m_failed.count() == m_ends; ++i) {
+            m_finished.wait(100);
+        }
+        const bool finished = m_finished.count() > m_finished_before;
+        m_finished_before = m_finished.count();
+        m_ends = m_finished.count() + m_failed.count();
+        return finished;
+    }
+
+    // Payload sizes of the data blocks the fake saw, in order.
+    std::vector<size_t> blockSizes() const {
+        std::vector<size_t> sizes;
+        for (const auto& datagram : m_fake.log()) {
+            if (datagram.bytes.size() >= 4 && datagram.bytes[0] == 0 && datagram.bytes[1] == 3) {
+                sizes.push_back(datagram.bytes.size() - 4);
+            }
+        }
+        return sizes;
+    }
+
+    std::vector<std::pair<int, int>> progress() const {
+        std::vector<std::pair<int, int>> steps;
+        for (const auto& args : m_progress) {
+            steps.emplace_back(args.at(1).toInt(), args.at(2).toInt());
+        }
+        return steps;
+    }
+
+    QTemporaryDir m_dir;
+    sim::FakeDevice m_fake{"127.0.0.1"};
+    VireoDevice m_record;
+    VireoTftp m_tftp{nullptr, shortTiming()};
+    QSignalSpy m_finished{&m_tftp, &VireoTftp::finishedUpdate};
+    QSignalSpy m_failed{&m_tftp, &VireoTftp::errorPerformingUpdate};
+    QSignalSpy m_progress{&m_tftp, &VireoTftp::updateProgress};
+    int m_finished_before = 0;
+    int m_ends = 0;
+};
+
+struct ImageCase {
+    int size;
+    std::vector<size_t> blocks;
+    std::vector<std::pair<int, int>> progress;
+};
+
+class TftpImages : public Tftp, public ::testing::WithParamInterface<ImageCase> {};
+
+TEST_P(TftpImages, ArriveByteExact) {
+    const ImageCase& c = GetParam();
+    const QByteArray image = pattern(c.size);
+    ASSERT_TRUE(push(&m_record, writeImage(image)));
+    EXPECT_TRUE(m_fake.firmwareComplete());
+    EXPECT_EQ(m_fake.firmwareName(), "fw.bin");
+    const sim::Bytes received = m_fake.firmwareImage();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()), int(received.size())),
+              image);
+    EXPECT_EQ(blockSizes(), c.blocks);
+    EXPECT_EQ(progress(), c.progress);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, TftpImages,
+    ::testing::Values(ImageCase{300, {256, 44}, {{1, 2}, {2, 2}, {2, 2}}},
+                      ImageCase{512, {256, 256, 0}, {{1, 2}, {2, 2}, {3, 2}, {2, 2}}},
+                      ImageCase{
+                          1000, {256, 256, 256, 232}, {{1, 4}, {2, 4}, {3, 4}, {4, 4}, {4, 4}}}));
+
+TEST_F(Tftp, CommandThenWriteRequestWithTheBareFileName) {
+    ASSERT_TRUE(push(&m_record, writeImage(pattern(10), QStringLiteral("img-v2.bin"))));
+    const auto log = m_fake.log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0].bytes, sim::Bytes({'F', 'W', 'U', 'P', 'D', 'A', 'T', 'E', '\r'}));
+    EXPECT_EQ(log[1].bytes,
+              sim::Bytes({0, 2, 0, 0, 'i', 'm', 'g', '-', 'v', '2', '.', 'b', 'i', 'n', 0, 0}));
+}
+
+TEST_F(Tftp, LostOrWrongAcknowledgementsAreRecovered) {
+    // Datagram 1 is the command, 2 the write request, 3 the first block.
+    m_fake.scriptFaults(
+        {{}, {}, {FakeFault::kSilence}, {FakeFault::kDuplicateAck}, {FakeFault::kWrongAck}});
+    const QByteArray image = pattern(700);
+    ASSERT_TRUE(push(&m_record, writeImage(image)));
+    const sim::Bytes received = m_fake.firmwareImage();
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(received.data()), int(received.size())),
+              image);
+}
+
+TEST_F(Tftp, SixSilentTimeoutsFail) {
+    m_fake.setSilent(true);
+    EXPECT_FALSE(push(&m_record, writeImage(pattern(600))));
+    ASSERT_EQ(m_failed.count(), 1);
+    EXPECT_EQ(progress().back(), std::make_pair(0, 3));
+    EXPECT_EQ(m_fake.log().size(), 1u + 6u);  // the command, then the write request six times
+    EXPECT_FALSE(m_tftp.isBusy());
+}
+
+TEST_F(Tftp, ImagesThatCannotBePushedFailBeforeTheCommand) {
+    const QString too_large =
+        writeImage(QByteArray(int(VireoTftp::kMaxImageSize) + 1, 'x'), QStringLiteral("big.bin"));
+    for (const QString& path : {m_dir.filePath(QStringLiteral("missing.bin")),
+                                writeImage({}, QStringLiteral("empty.bin")), too_large}) {
+        EXPECT_FALSE(push(&m_record, path)) << path.toStdString();
+    }
+    EXPECT_EQ(m_failed.count(), 3);
+    EXPECT_FALSE(m_fake.waitForDatagrams(1, std::chrono::milliseconds(50)));
+}
+
+TEST_F(Tftp, SecondPushGoesOnlyToTheSecondDevice) {
+    ASSERT_TRUE(push(&m_record, writeImage(pattern(300))));
+    sim::FakeDevice second("127.0.0.2");
+    ASSERT_TRUE(second.start());
+    VireoDevice other;
+    other.setIpAddress(QHostAddress(QStringLiteral("127.0.0.2")));
+    const size_t first_count = m_fake.log().size();
+    ASSERT_TRUE(push(&other, writeImage(pattern(400), QStringLiteral("b.bin"))));
+    EXPECT_EQ(m_fake.log().size(), first_count);
+    EXPECT_EQ(second.firmwareName(), "b.bin");
+    EXPECT_EQ(second.firmwareImage().size(), 400u);
+}
+
+TEST_F(Tftp, StartWhileBusyIsIgnored) {
+    QSignalSpy starting(&m_tftp, &VireoTftp::startingUpdate);
+    const QString path = writeImage(pattern(300));
+    m_tftp.start(&m_record, path);
+    EXPECT_TRUE(m_tftp.isBusy());
+    m_tftp.start(&m_record, path);
+    EXPECT_EQ(starting.count(), 1);
+    ASSERT_TRUE(m_finished.wait(2000));
+    EXPECT_EQ(m_fake.log().size(), 4u);  // command, write request, two blocks
+}
+
+}  // namespace
