@@ -48,50 +48,46 @@ protected:
         m_transport.SetDevice(&m_record);
     }
 
-    // Waits for the transport's first datagram and returns where it came from.
-    void receive(QHostAddress& from, quint16& port) {
+    // A first, unanswered text request tells the peer where the transport sends from.
+    void learnTransportAddress() {
+        QString reply;
+        EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), reply),
+                  1);
         ASSERT_TRUE(m_peer.waitForReadyRead(1000));
         QByteArray datagram(int(m_peer.pendingDatagramSize()), 0);
-        m_peer.readDatagram(datagram.data(), datagram.size(), &from, &port);
+        m_peer.readDatagram(datagram.data(), datagram.size(), &m_from, &m_from_port);
     }
 
+    void reply(const QByteArray& bytes) { m_peer.writeDatagram(bytes, m_from, m_from_port); }
+
     QUdpSocket m_peer;
+    QHostAddress m_from;
+    quint16 m_from_port = 0;
     VireoDevice m_record;
     QtZEB_Device m_transport{kWaitMs};
 };
 
 TEST_F(RawPeer, TextWaitSkipsALateFrame) {
-    QString reply;
-    // Prime the peer with the transport's address: a first text request goes unanswered.
-    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), reply), 1);
-    QHostAddress from;
-    quint16 port = 0;
-    receive(from, port);
+    learnTransportAddress();
     const char frame[] = {0x00, 0x08, 0x08, 0x03, 0x10, 0x01, 0x18, 0x01, 0x20, 0x01, 0, 0, 0, 0};
-    m_peer.writeDatagram(frame, sizeof frame, from, port);
-    m_peer.writeDatagram("ACK SAVEPRESET 2", from, port);
-    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("SAVEPRESET 2\r"), reply),
+    reply(QByteArray(frame, sizeof frame));
+    reply("ACK SAVEPRESET 2");
+    QString text;
+    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("SAVEPRESET 2\r"), text),
               0);
-    EXPECT_EQ(reply, QStringLiteral("ACK SAVEPRESET 2"));
+    EXPECT_EQ(text, QStringLiteral("ACK SAVEPRESET 2"));
 }
 
 TEST_F(RawPeer, TextStopsAtTheFirstZeroByte) {
-    QString reply;
-    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), reply), 1);
-    QHostAddress from;
-    quint16 port = 0;
-    receive(from, port);
-    m_peer.writeDatagram(QByteArray("ACK VERSION=1.2\0junk", 20), from, port);
-    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), reply), 0);
-    EXPECT_EQ(reply, QStringLiteral("ACK VERSION=1.2"));
+    learnTransportAddress();
+    reply(QByteArray("ACK VERSION=1.2\0junk", 20));
+    QString text;
+    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), text), 0);
+    EXPECT_EQ(text, QStringLiteral("ACK VERSION=1.2"));
 }
 
 TEST_F(RawPeer, EarlierDatagramIsReadByTheNextReceive) {
-    QString reply;
-    EXPECT_EQ(m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("VERSION\r"), reply), 1);
-    QHostAddress from;
-    quint16 port = 0;
-    receive(from, port);
+    learnTransportAddress();
     // An ACK reply to sequence number 1 that arrives before the request is sent.
     const uint8_t head[] = {0x00, 0x08, 0x08, 0x03, 0x10, 0x05, 0x18, 0x01, 0x20, 0x01};
     zeb::Frame frame(head, head + sizeof head);
@@ -99,8 +95,7 @@ TEST_F(RawPeer, EarlierDatagramIsReadByTheNextReceive) {
     for (int shift = 24; shift >= 0; shift -= 8) {
         frame.push_back(uint8_t(crc >> shift));
     }
-    m_peer.writeDatagram(reinterpret_cast<const char*>(frame.data()), int(frame.size()), from,
-                         port);
+    reply(QByteArray(reinterpret_cast<const char*>(frame.data()), int(frame.size())));
     amp_t reply_amp;
     EXPECT_EQ(m_transport.SendRequest(Header::MSG_GET_REQ, amp_t(), reply_amp), 0);
 }
