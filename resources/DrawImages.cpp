@@ -136,9 +136,8 @@ void drawLogo(QPainter& p, double s) {
 }
 
 void drawChip(QPainter& p, double s) {
-    const QColor pin(190, 190, 195);
-    p.setPen(Qt::NoPen);
-    p.setBrush(pin);
+    p.setPen(QPen(QColor(60, 60, 65), s * 0.02));
+    p.setBrush(QColor(175, 178, 185));
     for (int i = 0; i < 4; ++i) {
         const double at = s * (0.28 + i * 0.14);
         p.drawRect(QRectF(at - s * 0.035, s * 0.06, s * 0.07, s * 0.16));

@@ -51,7 +51,7 @@ QGroupBox* gainGroup(const QString& title, const ChannelNamer& name, const QStri
                      const QString& meterRole, QSlider** slider, QDoubleSpinBox** spin,
                      OVMeter** meter, QWidget* parent) {
     QGroupBox* box = group(title, parent);
-    auto* grid = new QGridLayout(box);
+    auto* grid = compactGrid(box);
     *slider = formbuilder::slider(name("Slider", role), Qt::Vertical, box);
     *spin = gainSpin(name("SpinBox", role), -88, 6, box);
     *meter = new OVMeter(box);
@@ -66,7 +66,7 @@ QGroupBox* filterGroup(const QString& title, const ChannelNamer& name, const QSt
                        int decimals, QCheckBox** bypass, QSlider** slider, QDoubleSpinBox** spin,
                        QWidget* parent) {
     QGroupBox* box = group(title, parent);
-    auto* grid = new QGridLayout(box);
+    auto* grid = compactGrid(box);
     *slider = formbuilder::slider(name("Slider", role + "Freq"), Qt::Horizontal, box);
     *spin = doubleSpin(name("SpinBox", role + "Freq"), decimals, 1, "Hz", kMinFreq, kMaxFreq, box);
     *bypass = checkBox(name("CheckBox", role + "Bypass"), "Bypass", box);
@@ -78,8 +78,7 @@ QGroupBox* filterGroup(const QString& title, const ChannelNamer& name, const QSt
 QGroupBox* bandGroup(int band, const ChannelNamer& name, BandWidgets* out, QWidget* parent) {
     const QString role = "Band" + QString::number(band + 1);
     QGroupBox* box = group("Band " + QString::number(band + 1), parent);
-    auto* grid = new QGridLayout(box);
-    grid->setVerticalSpacing(4);
+    auto* grid = compactGrid(box);
     out->freqSlider = slider(name("Slider", role + "Freq"), Qt::Horizontal, box);
     out->freqSpin = doubleSpin(name("SpinBox", role + "Freq"), 0, 1, "Hz", kMinFreq, kMaxFreq, box);
     out->gainSlider = slider(name("Slider", role + "Gain"), Qt::Horizontal, box);
@@ -103,14 +102,17 @@ QWidget* channelPanel(const VariantNames& names, int channel, QWidget* extras, C
     auto* panel = new QWidget(parent);
     auto* row = new QHBoxLayout(panel);
     row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
 
     row->addWidget(gainGroup("Input Gain", name, "InputGain", "Input", &out->inputGainSlider,
                              &out->inputGainSpin, &out->inputMeter, panel));
 
     auto* middle = new QVBoxLayout;
+    middle->setSpacing(4);
     auto* top = new QHBoxLayout;
+    top->setSpacing(4);
     QGroupBox* delay = group("Delay", panel);
-    auto* delayGrid = new QGridLayout(delay);
+    auto* delayGrid = compactGrid(delay);
     out->delaySlider = slider(name("Slider", "DelayMs"), Qt::Horizontal, delay);
     out->delaySpin = delaySpin(name("SpinBox", "Ms"), delay);
     addRow(delayGrid, 0, "Time:", out->delaySlider, out->delaySpin);
@@ -129,6 +131,7 @@ QWidget* channelPanel(const VariantNames& names, int channel, QWidget* extras, C
     middle->addLayout(top);
 
     auto* bands = new QGridLayout;
+    bands->setSpacing(4);
     for (int b = 0; b < ChannelWidgets::kBands; ++b) {
         bands->addWidget(bandGroup(b, name, &out->bands[b], panel), b / 4, b % 4);
     }

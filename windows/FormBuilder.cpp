@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@ namespace formbuilder {
 
 namespace {
 constexpr double kLedDiameter = 3;
+constexpr int kTitleInsets = 24;
 const QColor kLedGreen(0, 255, 0, 255);
 
 template <class W>
@@ -31,7 +33,17 @@ OvLED* led(const QString& name, QWidget* parent) {
 }  // namespace
 
 QGroupBox* group(const QString& title, QWidget* parent) {
-    return new QGroupBox(title, parent);
+    auto* box = new QGroupBox(title, parent);
+    // The style's size hint leaves the title out; keep it whole.
+    box->setMinimumWidth(box->fontMetrics().horizontalAdvance(title) + kTitleInsets);
+    return box;
+}
+
+QGridLayout* compactGrid(QWidget* box) {
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(6, 4, 6, 6);
+    grid->setSpacing(4);
+    return grid;
 }
 
 QLabel* label(const QString& text, QWidget* parent) {
@@ -41,7 +53,7 @@ QLabel* label(const QString& text, QWidget* parent) {
 QSlider* slider(const QString& name, Qt::Orientation orientation, QWidget* parent) {
     QSlider* s = named(new QSlider(orientation, parent), name);
     if (orientation == Qt::Horizontal) {
-        s->setMinimumWidth(60);
+        s->setMinimumWidth(50);
     }
     return s;
 }

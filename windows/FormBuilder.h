@@ -6,6 +6,7 @@
 class OvLED;
 class QCheckBox;
 class QDoubleSpinBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +20,8 @@ class QWidget;
 namespace formbuilder {
 
 QGroupBox* group(const QString& title, QWidget* parent);
+// A grid layout with the form's tight margins, installed on box.
+QGridLayout* compactGrid(QWidget* box);
 QLabel* label(const QString& text, QWidget* parent);
 QSlider* slider(const QString& name, Qt::Orientation orientation, QWidget* parent);
 QDoubleSpinBox* doubleSpin(const QString& name, int decimals, double step, const QString& suffix,

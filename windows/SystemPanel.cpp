@@ -131,6 +131,7 @@ QGroupBox* pinkNoiseGroup(const VariantNames& n, FormVariant* out, QWidget* pare
     auto* grid = new QGridLayout(box);
     out->pinkNoiseEnable = checkBox(n.pinkNoiseEnable, "Enable", box);
     out->pinkNoiseSlider = slider(n.pinkNoiseSlider, Qt::Horizontal, box);
+    out->pinkNoiseSlider->setRange(-88, 6);
     out->pinkNoiseSpin = gainSpin(n.pinkNoiseSpin, -88, 6, box);
     grid->addWidget(out->pinkNoiseEnable, 0, 1, 1, 2);
     grid->addWidget(label("Level:", box), 1, 0);
@@ -195,8 +196,10 @@ QWidget* debugPanel(const VariantNames& n, FormVariant* out, QWidget* parent) {
     grid->addWidget(out->testFreq, 2, 1, 1, 2);
     grid->addWidget(out->applyDebugTesting, 3, 1);
     grid->addWidget(out->triggerTest, 3, 2);
-    grid->setRowStretch(4, 1);
-    columns->addWidget(box, 1);
+    auto* column = new QVBoxLayout;
+    column->addWidget(box);
+    column->addStretch(1);
+    columns->addLayout(column, 1);
     columns->addStretch(1);
     return panel;
 }

@@ -110,7 +110,7 @@ QWidget* ZEBPluginForm::channelTab(int channel, QWidget* extras, QWidget* parent
     const QString title = QString("Channel %1 DSP Setup").arg(channel + 1);
     QGroupBox* box = formbuilder::group(title, parent);
     auto* layout = new QVBoxLayout(box);
-    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setContentsMargins(6, 8, 6, 6);
     layout->addWidget(
         formpanels::channelPanel(kFullChNames, channel, extras, &fullCh.channels[channel], box));
     return box;

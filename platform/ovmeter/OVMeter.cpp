@@ -6,7 +6,7 @@
 #include <cmath>
 
 namespace {
-constexpr int kScaleWidth = 20;
+constexpr int kScaleWidth = 22;
 constexpr int kBarWidth = 12;
 constexpr int kMargin = 5;
 constexpr int kSegmentPitch = 4;
@@ -87,7 +87,7 @@ void OVMeter::renderBackground() {
     drawSegments(painter, kMaxDb, false);
 
     QFont font = painter.font();
-    font.setPixelSize(8);
+    font.setPixelSize(9);
     painter.setFont(font);
     painter.setPen(palette().color(QPalette::WindowText));
     const int textRight = bar.left() - 4;
