@@ -40,6 +40,31 @@ void fill(QWidget* page, QWidget* panel) {
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(panel);
 }
+
+// Makes the page's tab widget, filling the page.
+QTabWidget* pageTabs(QWidget* page, const VariantNames& names, FormVariant* out) {
+    out->numChannels = names.numChannels;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* tabs = new QTabWidget(page);
+    tabs->setObjectName(names.tabBar);
+    out->tabBar = tabs;
+    layout->addWidget(tabs);
+    return tabs;
+}
+
+// Adds the DSP tab, then the amplifier set-up and debug tabs it makes, and shows the first.
+void addTabs(QTabWidget* tabs, const VariantNames& names, FormVariant* out, QWidget* dsp,
+             QWidget** amp, const char* ampName, QWidget** debug, const char* debugName) {
+    *amp = namedPage(ampName, tabs);
+    fill(*amp, formpanels::systemPanel(names, out, *amp));
+    *debug = namedPage(debugName, tabs);
+    fill(*debug, formpanels::debugPanel(names, out, *debug));
+    tabs->addTab(dsp, "DSP Setup");
+    tabs->addTab(*amp, "Amp Setup");
+    tabs->addTab(*debug, "Debug");
+    tabs->setCurrentIndex(0);
+}
 }  // namespace
 
 void ZEBPluginForm::setupUi(QWidget* window) {
@@ -82,28 +107,14 @@ QWidget* ZEBPluginForm::eqButtons(const VariantNames& names, FormVariant* out,
 
 void ZEBPluginForm::setupBiAmpPage() {
     const VariantNames& names = kBiAmpNames;
-    biAmp.numChannels = names.numChannels;
-    auto* layout = new QVBoxLayout(biamp_page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    BiAmpTabBar = new QTabWidget(biamp_page);
-    BiAmpTabBar->setObjectName(names.tabBar);
-    biAmp.tabBar = BiAmpTabBar;
-    layout->addWidget(BiAmpTabBar);
-
+    BiAmpTabBar = pageTabs(biamp_page, names, &biAmp);
     BiAmpDSPSetupTab = namedPage("BiAmpDSPSetupTab", BiAmpTabBar);
     fill(BiAmpDSPSetupTab,
          formpanels::channelPanel(
              names, 0, eqButtons(names, &biAmp, QBoxLayout::TopToBottom, BiAmpDSPSetupTab),
              &biAmp.channels[0], BiAmpDSPSetupTab));
-    BiAmpAmpSetupTab = namedPage("BiAmpAmpSetupTab", BiAmpTabBar);
-    fill(BiAmpAmpSetupTab, formpanels::systemPanel(names, &biAmp, BiAmpAmpSetupTab));
-    BiAmpDebugTab = namedPage("BiAmpDebugTab", BiAmpTabBar);
-    fill(BiAmpDebugTab, formpanels::debugPanel(names, &biAmp, BiAmpDebugTab));
-
-    BiAmpTabBar->addTab(BiAmpDSPSetupTab, "DSP Setup");
-    BiAmpTabBar->addTab(BiAmpAmpSetupTab, "Amp Setup");
-    BiAmpTabBar->addTab(BiAmpDebugTab, "Debug");
-    BiAmpTabBar->setCurrentIndex(0);
+    addTabs(BiAmpTabBar, names, &biAmp, BiAmpDSPSetupTab, &BiAmpAmpSetupTab, "BiAmpAmpSetupTab",
+            &BiAmpDebugTab, "BiAmpDebugTab");
 }
 
 QWidget* ZEBPluginForm::channelTab(int channel, QWidget* extras, QWidget* parent) {
@@ -118,14 +129,7 @@ QWidget* ZEBPluginForm::channelTab(int channel, QWidget* extras, QWidget* parent
 
 void ZEBPluginForm::setupFullChPage() {
     const VariantNames& names = kFullChNames;
-    fullCh.numChannels = names.numChannels;
-    auto* layout = new QVBoxLayout(fullchan_page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    FullChTabBar = new QTabWidget(fullchan_page);
-    FullChTabBar->setObjectName(names.tabBar);
-    fullCh.tabBar = FullChTabBar;
-    layout->addWidget(FullChTabBar);
-
+    FullChTabBar = pageTabs(fullchan_page, names, &fullCh);
     FullChDSPSetupTab = namedPage("FullChDSPSetupTab", FullChTabBar);
     auto* dsp = new QVBoxLayout(FullChDSPSetupTab);
     dsp->setContentsMargins(4, 2, 4, 4);
@@ -169,13 +173,6 @@ void ZEBPluginForm::setupFullChPage() {
     FullChChannelTabBar->addTab(Ch2Tab, "CH2 - Speaker 1/Speaker 2");
     FullChChannelTabBar->setCurrentIndex(0);
 
-    FullChAmpSetupTab = namedPage("FullChAmpSetupTab", FullChTabBar);
-    fill(FullChAmpSetupTab, formpanels::systemPanel(names, &fullCh, FullChAmpSetupTab));
-    FullChDebugTab = namedPage("FullChDebugTab", FullChTabBar);
-    fill(FullChDebugTab, formpanels::debugPanel(names, &fullCh, FullChDebugTab));
-
-    FullChTabBar->addTab(FullChDSPSetupTab, "DSP Setup");
-    FullChTabBar->addTab(FullChAmpSetupTab, "Amp Setup");
-    FullChTabBar->addTab(FullChDebugTab, "Debug");
-    FullChTabBar->setCurrentIndex(0);
+    addTabs(FullChTabBar, names, &fullCh, FullChDSPSetupTab, &FullChAmpSetupTab,
+            "FullChAmpSetupTab", &FullChDebugTab, "FullChDebugTab");
 }

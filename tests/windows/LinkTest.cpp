@@ -34,6 +34,22 @@ struct IntLink {
 
 enum class Action { DragSlider, TypeInSpinBox, SetValue };
 
+// Does to a link what the user or the program does.
+template <class Link, class Spin, class Value>
+void act(Action action, Value input, QSlider& slider, Spin& spin, Link& link) {
+    switch (action) {
+        case Action::DragSlider:
+            slider.setValue(int(input));
+            break;
+        case Action::TypeInSpinBox:
+            spin.setValue(input);
+            break;
+        case Action::SetValue:
+            link.setValue(input);
+            break;
+    }
+}
+
 struct DoubleCase {
     const char* what;
     double min, max;
@@ -67,23 +83,13 @@ TEST(DoubleSpinnerSliderLink, ArithmeticOfUserEditsAndLoads) {
         SCOPED_TRACE(c.what);
         DoubleLink l(c.min, c.max, c.decimals, c.sliderSteps);
         QSignalSpy spy(&l.link, &DoubleSpinnerSliderLink::valueChanged);
-        switch (c.action) {
-            case Action::DragSlider:
-                // Start elsewhere so the drag moves it.
-                {
-                    const QSignalBlocker block(l.slider);
-                    l.slider.setValue(int(c.input) == l.slider.maximum() ? l.slider.minimum()
-                                                                         : l.slider.maximum());
-                }
-                l.slider.setValue(int(c.input));
-                break;
-            case Action::TypeInSpinBox:
-                l.spin.setValue(c.input);
-                break;
-            case Action::SetValue:
-                l.link.setValue(c.input);
-                break;
+        if (c.action == Action::DragSlider) {
+            // Start elsewhere so the drag moves it.
+            const QSignalBlocker block(l.slider);
+            l.slider.setValue(int(c.input) == l.slider.maximum() ? l.slider.minimum()
+                                                                 : l.slider.maximum());
         }
+        act(c.action, c.input, l.slider, l.spin, l.link);
         ASSERT_EQ(spy.size(), int(c.emitted.size()));
         for (size_t i = 0; i < c.emitted.size(); ++i) {
             EXPECT_DOUBLE_EQ(spy[int(i)][0].toDouble(), c.emitted[i]);
@@ -142,17 +148,7 @@ TEST(SpinnerSliderLink, DelayArithmetic) {
         SCOPED_TRACE(c.what);
         IntLink l(0, 100);
         QSignalSpy spy(&l.link, &SpinnerSliderLink::valueChanged);
-        switch (c.action) {
-            case Action::DragSlider:
-                l.slider.setValue(c.input);
-                break;
-            case Action::TypeInSpinBox:
-                l.spin.setValue(c.input);
-                break;
-            case Action::SetValue:
-                l.link.setValue(c.input);
-                break;
-        }
+        act(c.action, c.input, l.slider, l.spin, l.link);
         ASSERT_EQ(spy.size(), int(c.emitted.size()));
         for (size_t i = 0; i < c.emitted.size(); ++i) {
             EXPECT_EQ(spy[int(i)][0].toInt(), c.emitted[i]);
