@@ -8,6 +8,18 @@ using TestApplication = QCoreApplication;
 
 #include <gtest/gtest.h>
 
+#if defined(ZEB_TEST_GUI) && defined(__SANITIZE_ADDRESS__)
+// Qt's offscreen platform plugin never frees its screen and cursor; those are not ours. Full
+// stacks are needed to see where an allocation came from through Qt's libraries.
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:QGuiApplicationPrivate::createPlatformIntegration\n";
+}
+#endif
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the compiled-in images and style sheets (":/images/...", ":/styles/...").
+void zebInitResources();
