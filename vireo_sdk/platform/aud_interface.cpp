@@ -2,10 +2,15 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <linux/ethtool.h>
+#include <linux/sockios.h>
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <netpacket/packet.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -67,8 +72,24 @@ aud_interface_kind kindOf(const std::string& name, unsigned flags) {
     return AUD_INTERFACE_KIND_WIRED;
 }
 
-// Link speed in Mbit/s from sysfs; false when the interface does not report one.
+// Link speed in Mbit/s as the driver reports it (asked through a socket, so it answers for the
+// network namespace we run in), else from sysfs; false when neither knows one.
 bool linkSpeed(const std::string& name, uint32_t* speed) {
+    const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe >= 0) {
+        ethtool_cmd command{};
+        command.cmd = ETHTOOL_GSET;
+        ifreq request{};
+        aud_strlcpy(request.ifr_name, name.c_str(), sizeof request.ifr_name);
+        request.ifr_data = reinterpret_cast<char*>(&command);
+        const bool asked = ioctl(probe, SIOCETHTOOL, &request) == 0;
+        close(probe);
+        const uint32_t value = ethtool_cmd_speed(&command);
+        if (asked && value != 0 && value != static_cast<uint32_t>(SPEED_UNKNOWN)) {
+            *speed = value;
+            return true;
+        }
+    }
     std::string line;
     if (!readLine(sysfs(name, "speed"), &line)) {
         return false;
