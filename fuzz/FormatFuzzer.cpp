@@ -38,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (room > 0 && (n < 0 || std::strlen(buffer) >= room)) {
         __builtin_trap();
     }
-    aud_format_spec spec;
+    aud_format_directive directive;
     for (size_t i = 0; i < format.size(); ++i) {
-        aud_format_parse_spec(format.c_str() + i, &spec);
-        if (spec.length > format.size() - i) {
+        aud_format_parse_directive(format.c_str() + i, &directive);
+        if (directive.length > format.size() - i) {
             __builtin_trap();
         }
     }

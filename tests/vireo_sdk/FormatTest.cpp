@@ -6,7 +6,7 @@
 #include <string>
 
 #include "util/aud_format.h"
-#include "util/aud_format_spec.h"
+#include "util/aud_format_directive.h"
 
 namespace {
 
@@ -80,30 +80,30 @@ TEST(Formatter, LongConversionGrowsItsScratchText) {
     std::free(text);
 }
 
-TEST(FormatSpec, ReadsFlagsWidthPrecisionAndSize) {
-    aud_format_spec spec;
-    aud_format_parse_spec("-08.3I64x rest", &spec);
-    EXPECT_TRUE(spec.left);
-    EXPECT_TRUE(spec.zero);
-    EXPECT_EQ(spec.width, 8);
-    EXPECT_EQ(spec.precision, 3);
-    EXPECT_EQ(spec.size, AUD_FORMAT_SIZE_LONGLONG);
-    EXPECT_EQ(spec.conversion, 'x');
-    EXPECT_EQ(spec.length, 9u);
+TEST(FormatDirective, ReadsFlagsWidthPrecisionAndSize) {
+    aud_format_directive directive;
+    aud_format_parse_directive("-08.3I64x rest", &directive);
+    EXPECT_TRUE(directive.left);
+    EXPECT_TRUE(directive.zero);
+    EXPECT_EQ(directive.width, 8);
+    EXPECT_EQ(directive.precision, 3);
+    EXPECT_EQ(directive.size, AUD_FORMAT_SIZE_LONGLONG);
+    EXPECT_EQ(directive.conversion, 'x');
+    EXPECT_EQ(directive.length, 9u);
 
-    aud_format_parse_spec("*.*ws", &spec);
-    EXPECT_EQ(spec.width, AUD_FORMAT_FROM_ARGUMENT);
-    EXPECT_EQ(spec.precision, AUD_FORMAT_FROM_ARGUMENT);
-    EXPECT_TRUE(spec.wide);
+    aud_format_parse_directive("*.*ws", &directive);
+    EXPECT_EQ(directive.width, AUD_FORMAT_FROM_ARGUMENT);
+    EXPECT_EQ(directive.precision, AUD_FORMAT_FROM_ARGUMENT);
+    EXPECT_TRUE(directive.wide);
 
-    aud_format_parse_spec("99999999999d", &spec);
-    EXPECT_EQ(spec.width, AUD_FORMAT_MAX_WIDTH);
+    aud_format_parse_directive("99999999999d", &directive);
+    EXPECT_EQ(directive.width, AUD_FORMAT_MAX_WIDTH);
 
-    aud_format_parse_spec("n", &spec);
-    EXPECT_EQ(spec.conversion, 0);
-    aud_format_parse_spec("-", &spec);
-    EXPECT_EQ(spec.conversion, 0);
-    EXPECT_EQ(spec.length, 1u);
+    aud_format_parse_directive("n", &directive);
+    EXPECT_EQ(directive.conversion, 0);
+    aud_format_parse_directive("-", &directive);
+    EXPECT_EQ(directive.conversion, 0);
+    EXPECT_EQ(directive.length, 1u);
 }
 
 }  // namespace

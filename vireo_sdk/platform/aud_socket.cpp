@@ -21,8 +21,10 @@ aud_error_t check(int result) {
     return result < 0 ? lastError() : AUD_SUCCESS;
 }
 
+// The length byte, never past the IPv4 address it describes.
 socklen_t lengthOf(const aud_sockaddr* address) {
-    return address->length ? address->length : sizeof(sockaddr_in);
+    return (address->length && address->length <= sizeof(sockaddr_in)) ? address->length
+                                                                       : sizeof(sockaddr_in);
 }
 
 aud_error_t setFlag(aud_socket_t socket, int level, int option, int on) {

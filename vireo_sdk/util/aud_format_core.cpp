@@ -40,21 +40,21 @@ private:
     size_t total_ = 0;
 };
 
-// The platform's conversion text for spec, with the width and precision already fetched and
+// The platform's conversion text for directive, with the width and precision already fetched and
 // tail the platform's size prefix and letter. Only the flags that the letter takes are kept.
-std::string platformSpec(const aud_format_spec& spec, int width, int precision, const char* flags,
-                         const std::string& tail) {
+std::string platformDirective(const aud_format_directive& directive, int width, int precision,
+                              const char* flags, const std::string& tail) {
     std::string text = "%";
     const auto flag = [&](bool set, char c) {
         if (set && std::strchr(flags, c)) {
             text += c;
         }
     };
-    flag(spec.left || width < 0, '-');
-    flag(spec.plus, '+');
-    flag(spec.zero, '0');
-    flag(spec.space, ' ');
-    flag(spec.alternate, '#');
+    flag(directive.left || width < 0, '-');
+    flag(directive.plus, '+');
+    flag(directive.zero, '0');
+    flag(directive.space, ' ');
+    flag(directive.alternate, '#');
     if (width != AUD_FORMAT_NONE) {
         const int magnitude = width < 0 ? -width : width;
         text += std::to_string(magnitude > AUD_FORMAT_MAX_WIDTH ? AUD_FORMAT_MAX_WIDTH : magnitude);
@@ -68,10 +68,10 @@ std::string platformSpec(const aud_format_spec& spec, int width, int precision, 
 
 // Runs the platform formatter for one conversion, growing the scratch text until it fits.
 template <class Value>
-void emit(Output& out, const std::string& spec, Value value) {
+void emit(Output& out, const std::string& directive, Value value) {
     std::string scratch(2052, '\0');
     for (;;) {
-        const int n = std::snprintf(&scratch[0], scratch.size(), spec.c_str(), value);
+        const int n = std::snprintf(&scratch[0], scratch.size(), directive.c_str(), value);
         if (n < 0) {
             return;
         }
@@ -92,9 +92,9 @@ std::string wideToUtf8(const char16_t* wide) {
     return text;
 }
 
-void convert(Output& out, const aud_format_spec& spec, Arguments& arguments) {
-    int width = spec.width;
-    int precision = spec.precision;
+void convert(Output& out, const aud_format_directive& directive, Arguments& arguments) {
+    int width = directive.width;
+    int precision = directive.precision;
     if (width == AUD_FORMAT_FROM_ARGUMENT) {
         width = arguments.nextInt();
         if (width == INT_MIN) {
@@ -104,25 +104,25 @@ void convert(Output& out, const aud_format_spec& spec, Arguments& arguments) {
     if (precision == AUD_FORMAT_FROM_ARGUMENT) {
         precision = arguments.nextInt();
     }
-    switch (spec.conversion) {
+    switch (directive.conversion) {
         case 'd':
-            emit(out, platformSpec(spec, width, precision, "-+0 ", PRId64),
-                 arguments.nextSigned(spec.size));
+            emit(out, platformDirective(directive, width, precision, "-+0 ", PRId64),
+                 arguments.nextSigned(directive.size));
             break;
         case 'i':
-            emit(out, platformSpec(spec, width, precision, "-+0 ", PRIi64),
-                 arguments.nextSigned(spec.size));
+            emit(out, platformDirective(directive, width, precision, "-+0 ", PRIi64),
+                 arguments.nextSigned(directive.size));
             break;
         case 'o':
         case 'u':
         case 'x':
         case 'X': {
-            const char* tail = spec.conversion == 'o'   ? PRIo64
-                               : spec.conversion == 'u' ? PRIu64
-                               : spec.conversion == 'x' ? PRIx64
-                                                        : PRIX64;
-            emit(out, platformSpec(spec, width, precision, "-0#", tail),
-                 arguments.nextUnsigned(spec.size));
+            const char* tail = directive.conversion == 'o'   ? PRIo64
+                               : directive.conversion == 'u' ? PRIu64
+                               : directive.conversion == 'x' ? PRIx64
+                                                             : PRIX64;
+            emit(out, platformDirective(directive, width, precision, "-0#", tail),
+                 arguments.nextUnsigned(directive.size));
             break;
         }
         case 'e':
@@ -132,20 +132,21 @@ void convert(Output& out, const aud_format_spec& spec, Arguments& arguments) {
         case 'g':
         case 'G':
             emit(out,
-                 platformSpec(spec, width, precision, "-+0 #", std::string(1, spec.conversion)),
+                 platformDirective(directive, width, precision, "-+0 #",
+                                   std::string(1, directive.conversion)),
                  arguments.nextDouble());
             break;
         case 'p':
-            emit(out, platformSpec(spec, width, AUD_FORMAT_NONE, "-", "p"),
+            emit(out, platformDirective(directive, width, AUD_FORMAT_NONE, "-", "p"),
                  arguments.nextPointer());
             break;
         case 'c':
-            if (spec.wide) {
+            if (directive.wide) {
                 const char16_t unit[2] = {static_cast<char16_t>(arguments.nextInt()), 0};
-                emit(out, platformSpec(spec, width, AUD_FORMAT_NONE, "-", "s"),
+                emit(out, platformDirective(directive, width, AUD_FORMAT_NONE, "-", "s"),
                      wideToUtf8(unit).c_str());
             } else {
-                emit(out, platformSpec(spec, width, AUD_FORMAT_NONE, "-", "c"),
+                emit(out, platformDirective(directive, width, AUD_FORMAT_NONE, "-", "c"),
                      arguments.nextInt());
             }
             break;
@@ -155,12 +156,12 @@ void convert(Output& out, const aud_format_spec& spec, Arguments& arguments) {
             std::string text;
             if (!pointer) {
                 text = "(null)";
-            } else if (spec.wide) {
+            } else if (directive.wide) {
                 text = wideToUtf8(static_cast<const char16_t*>(pointer));
             }
             const char* value =
-                (pointer && !spec.wide) ? static_cast<const char*>(pointer) : text.c_str();
-            emit(out, platformSpec(spec, width, precision, "-", "s"), value);
+                (pointer && !directive.wide) ? static_cast<const char*>(pointer) : text.c_str();
+            emit(out, platformDirective(directive, width, precision, "-", "s"), value);
             break;
         }
         default:
@@ -190,18 +191,18 @@ int format(char* buffer, size_t size, const char* format, Arguments& arguments) 
             ++p;
             continue;
         }
-        aud_format_spec spec;
-        aud_format_parse_spec(p, &spec);
-        if (spec.conversion == 0) {
+        aud_format_directive directive;
+        aud_format_parse_directive(p, &directive);
+        if (directive.conversion == 0) {
             // Unknown conversion: the '%' is dropped, the text after it stays. A "%n" still
             // has its pointer argument, which is passed over so later conversions line up.
-            if (p[spec.length] == 'n') {
+            if (p[directive.length] == 'n') {
                 arguments.nextPointer();
             }
             continue;
         }
-        convert(out, spec, arguments);
-        p += spec.length;
+        convert(out, directive, arguments);
+        p += directive.length;
     }
     return out.finish();
 }

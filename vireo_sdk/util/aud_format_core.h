@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "util/aud_format_spec.h"
+#include "util/aud_format_directive.h"
 
 namespace aud_format {
 

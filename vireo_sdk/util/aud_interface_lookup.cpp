@@ -6,28 +6,31 @@
 
 namespace {
 
-// Runs match over a snapshot of the list; copies the first entry it accepts.
+// A snapshot of the interface list, freed with the object.
+struct Snapshot {
+    aud_interface* list = nullptr;
+    size_t count = 0;
+    aud_error_t result = aud_interface_list(&list, &count);
+    ~Snapshot() { std::free(list); }
+};
+
+// Copies the first entry of the list that match accepts.
 template <class Match>
 aud_error_t findFirst(aud_interface* entry, Match match) {
     if (!entry) {
         return AUD_ERR_INVALIDPARAMETER;
     }
-    aud_interface* list = nullptr;
-    size_t count = 0;
-    aud_error_t result = aud_interface_list(&list, &count);
-    if (result != AUD_SUCCESS) {
-        return result;
+    const Snapshot snapshot;
+    if (snapshot.result != AUD_SUCCESS) {
+        return snapshot.result;
     }
-    result = AUD_ERR_NOTFOUND;
-    for (size_t i = 0; i < count; ++i) {
-        if (match(list[i])) {
-            *entry = list[i];
-            result = AUD_SUCCESS;
-            break;
+    for (size_t i = 0; i < snapshot.count; ++i) {
+        if (match(snapshot.list[i])) {
+            *entry = snapshot.list[i];
+            return AUD_SUCCESS;
         }
     }
-    std::free(list);
-    return result;
+    return AUD_ERR_NOTFOUND;
 }
 
 bool nameMatches(const aud_interface& interface, const char16_t* name) {
@@ -50,25 +53,23 @@ aud_error_t aud_interface_resolve(aud_interface_request* requests, size_t count)
     if (!requests && count > 0) {
         return AUD_ERR_INVALIDPARAMETER;
     }
-    aud_interface* list = nullptr;
-    size_t available = 0;
-    aud_error_t result = aud_interface_list(&list, &available);
-    if (result != AUD_SUCCESS) {
-        return result;
+    const Snapshot snapshot;
+    if (snapshot.result != AUD_SUCCESS) {
+        return snapshot.result;
     }
-    if (available == 0) {
-        std::free(list);
+    if (snapshot.count == 0) {
         return AUD_ERR_NOTFOUND;
     }
     for (size_t r = 0; r < count; ++r) {
         aud_interface_request& request = requests[r];
         request.name[AUD_INTERFACE_NAME_SIZE - 1] = 0;
         const aud_interface* found = nullptr;
-        for (size_t i = 0; i < available && !found; ++i) {
-            if ((request.flags & AUD_INTERFACE_BY_INDEX)  ? list[i].index == request.index
-                : (request.flags & AUD_INTERFACE_BY_NAME) ? nameMatches(list[i], request.name)
+        for (size_t i = 0; i < snapshot.count && !found; ++i) {
+            const aud_interface& interface = snapshot.list[i];
+            if ((request.flags & AUD_INTERFACE_BY_INDEX)  ? interface.index == request.index
+                : (request.flags & AUD_INTERFACE_BY_NAME) ? nameMatches(interface, request.name)
                                                           : false) {
-                found = &list[i];
+                found = &interface;
             }
         }
         request.flags = 0;
@@ -78,6 +79,5 @@ aud_error_t aud_interface_resolve(aud_interface_request* requests, size_t count)
             request.flags = AUD_INTERFACE_RESOLVED;
         }
     }
-    std::free(list);
     return AUD_SUCCESS;
 }

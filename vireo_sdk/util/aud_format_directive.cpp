@@ -1,4 +1,4 @@
-#include "util/aud_format_spec.h"
+#include "util/aud_format_directive.h"
 
 #include <cstring>
 
@@ -21,74 +21,74 @@ bool startsWith(const char* text, const char* prefix) {
 
 }  // namespace
 
-void aud_format_parse_spec(const char* text, aud_format_spec* spec) {
-    std::memset(spec, 0, sizeof *spec);
-    spec->width = AUD_FORMAT_NONE;
-    spec->precision = AUD_FORMAT_NONE;
+void aud_format_parse_directive(const char* text, aud_format_directive* directive) {
+    std::memset(directive, 0, sizeof *directive);
+    directive->width = AUD_FORMAT_NONE;
+    directive->precision = AUD_FORMAT_NONE;
     size_t pos = 0;
     for (;; ++pos) {
         const char c = text[pos];
         if (c == '-') {
-            spec->left = true;
+            directive->left = true;
         } else if (c == '+') {
-            spec->plus = true;
+            directive->plus = true;
         } else if (c == '0') {
-            spec->zero = true;
+            directive->zero = true;
         } else if (c == ' ') {
-            spec->space = true;
+            directive->space = true;
         } else if (c == '#') {
-            spec->alternate = true;
+            directive->alternate = true;
         } else {
             break;
         }
     }
     if (text[pos] == '*') {
-        spec->width = AUD_FORMAT_FROM_ARGUMENT;
+        directive->width = AUD_FORMAT_FROM_ARGUMENT;
         ++pos;
     } else if (text[pos] >= '1' && text[pos] <= '9') {
-        spec->width = readNumber(text, &pos);
+        directive->width = readNumber(text, &pos);
     }
     if (text[pos] == '.') {
         ++pos;
         if (text[pos] == '*') {
-            spec->precision = AUD_FORMAT_FROM_ARGUMENT;
+            directive->precision = AUD_FORMAT_FROM_ARGUMENT;
             ++pos;
         } else {
-            spec->precision = readNumber(text, &pos);
+            directive->precision = readNumber(text, &pos);
         }
     }
     // Size prefixes: the Windows ones ("h", "l", "w", "I", "I32", "I64") and the C ones.
     for (;;) {
         const char* at = text + pos;
         if (startsWith(at, "I64") || startsWith(at, "ll")) {
-            spec->size = AUD_FORMAT_SIZE_LONGLONG;
+            directive->size = AUD_FORMAT_SIZE_LONGLONG;
             pos += at[0] == 'I' ? 3 : 2;
         } else if (startsWith(at, "I32")) {
-            spec->size = AUD_FORMAT_SIZE_INT32;
+            directive->size = AUD_FORMAT_SIZE_INT32;
             pos += 3;
         } else if (startsWith(at, "hh")) {
-            spec->size = AUD_FORMAT_SIZE_CHAR;
-            spec->narrow = true;
+            directive->size = AUD_FORMAT_SIZE_CHAR;
+            directive->narrow = true;
             pos += 2;
         } else if (*at == 'h') {
-            spec->size = AUD_FORMAT_SIZE_SHORT;
-            spec->narrow = true;
+            directive->size = AUD_FORMAT_SIZE_SHORT;
+            directive->narrow = true;
             ++pos;
         } else if (*at == 'l') {
-            spec->size = AUD_FORMAT_SIZE_LONG;
-            spec->wide = true;
+            directive->size = AUD_FORMAT_SIZE_LONG;
+            directive->wide = true;
             ++pos;
         } else if (*at == 'w') {
-            spec->wide = true;
+            directive->wide = true;
             ++pos;
         } else if (*at == 'I' || *at == 'z') {
-            spec->size = AUD_FORMAT_SIZE_SIZE;
+            directive->size = AUD_FORMAT_SIZE_SIZE;
             ++pos;
         } else if (*at == 't') {
-            spec->size = AUD_FORMAT_SIZE_PTRDIFF;
+            directive->size = AUD_FORMAT_SIZE_PTRDIFF;
             ++pos;
         } else if (*at == 'j') {
-            spec->size = AUD_FORMAT_SIZE_INTMAX;
+            directive->size = AUD_FORMAT_SIZE_INTMAX;
             ++pos;
         } else {
             break;
@@ -96,15 +96,15 @@ void aud_format_parse_spec(const char* text, aud_format_spec* spec) {
     }
     const char letter = text[pos];
     if (letter != '\0' && std::strchr("cdeEfFgGiopsSuxX", letter)) {
-        spec->conversion = letter;
+        directive->conversion = letter;
         ++pos;
-        if (letter == 'S' && !spec->narrow) {
-            spec->wide = true;
+        if (letter == 'S' && !directive->narrow) {
+            directive->wide = true;
         }
         if (letter != 'c' && letter != 's' && letter != 'S') {
-            spec->wide = false;
-            spec->narrow = false;
+            directive->wide = false;
+            directive->narrow = false;
         }
     }
-    spec->length = pos;
+    directive->length = pos;
 }

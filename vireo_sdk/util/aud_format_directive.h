@@ -21,7 +21,7 @@ enum {
     AUD_FORMAT_MAX_WIDTH = 65535    // larger widths and precisions are clamped
 };
 
-struct aud_format_spec {
+struct aud_format_directive {
     bool left;       // '-'
     bool plus;       // '+'
     bool zero;       // '0'
@@ -38,4 +38,4 @@ struct aud_format_spec {
 
 // Reads the conversion that starts after a '%' in NUL-terminated text. Never reads past the
 // terminating NUL; a NUL in place of the letter gives conversion 0.
-void aud_format_parse_spec(const char* text, aud_format_spec* spec);
+void aud_format_parse_directive(const char* text, aud_format_directive* directive);
