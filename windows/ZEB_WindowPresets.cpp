@@ -1,0 +1,323 @@
+// Presets: ".pset" files (32 bytes of model name, then one dsp_t) and the device's slots.
+#include <QCheckBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QEventLoop>
+#include <QFile>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+
+#include <cmath>
+
+#include "DspMath.h"
+#include "Prompts.h"
+#include "VireoDevice.h"
+#include "ZEB_Window.h"
+#include "frmPresets.h"
+
+namespace {
+
+using Header = qz_msgs::header_t;
+
+constexpr int kHeaderSize = 32;
+const QString kPresetSuffix = QStringLiteral(".pset");
+
+// The model name as Latin-1, cut or padded with zero bytes to exactly 32 bytes.
+QByteArray presetHeader(const QString& model) {
+    QByteArray header = model.toLatin1().left(kHeaderSize);
+    header.append(QByteArray(kHeaderSize - header.size(), '\0'));
+    return header;
+}
+
+QString withPresetSuffix(const QString& name) {
+    return name.endsWith(kPresetSuffix, Qt::CaseInsensitive) ? name : name + kPresetSuffix;
+}
+
+// True when the spin box, with its decimals, already shows `value`.
+bool shows(const QDoubleSpinBox* spin, double value) {
+    const double scale = std::pow(10.0, spin->decimals());
+    const double shown =
+        std::round(qBound(spin->minimum(), value, spin->maximum()) * scale) / scale;
+    return std::abs(spin->value() - shown) < 0.5 / scale;
+}
+
+bool differs(const QCheckBox* box, bool checked) {
+    return box && box->isChecked() != checked;
+}
+
+void loadCheckBox(QCheckBox* box, bool checked) {
+    const QSignalBlocker blocker(box);
+    box->setChecked(checked);
+}
+
+}  // namespace
+
+dsp_t ZEB_Window::presetFromWidgets() {
+    dsp_t dsp = dspFor();
+    FormVariant& w = *m_current->widgets;
+    if (w.singleInput) {
+        dsp.set_channel_input(w.singleInput->isChecked() ? dsp_t::SINGLE_INPUT
+                                                         : dsp_t::CH_2_VIREO_INPUT);
+    }
+    dsp.set_ch1_slave(w.ch1Slave && w.ch1Slave->isChecked());
+    dsp.set_ch2_slave_a(w.ch2SlaveA && w.ch2SlaveA->isChecked());
+    dsp.set_ch2_slave_b(w.ch2SlaveB && w.ch2SlaveB->isChecked());
+    dsp.mutable_pink_gen()->set_enable(w.pinkNoiseEnable->isChecked());
+    dsp.mutable_pink_gen()->set_level(float(w.pinkNoiseSpin->value()));
+    for (int c = 0; c < m_current->numChannels; ++c) {
+        ChannelUI& ui = m_current->channels[c];
+        channel_t* channel = dsp.add_channel();
+        channel->set_channel_id(uint32_t(c));
+        channel->mutable_input()->set_gain(float(ui.inputGainLink().spinner()->value()));
+        channel->mutable_input()->set_delay_ms(uint32_t(w.channels[c].delaySpin->value()));
+        channel->mutable_high_pass_filter()->set_bypass(ui.highPassBypass()->isChecked());
+        channel->mutable_high_pass_filter()->set_freq(
+            uint32_t(ui.highPassFreqLink().spinner()->value()));
+        for (int b = 0; b < ui.bandCount(); ++b) {
+            BandUI& band = ui.band(b);
+            dsp_peq_t* peq = channel->add_peq();
+            peq->set_band_id(uint32_t(b));
+            peq->set_bypass(band.bypass()->isChecked());
+            peq->set_freq(uint32_t(band.freqLink().spinner()->value()));
+            peq->set_gain(float(band.gainLink().spinner()->value()));
+            peq->set_q(float(band.qLink().spinner()->value()));
+        }
+        channel->mutable_low_pass_filter()->set_bypass(ui.lowPassBypass()->isChecked());
+        channel->mutable_low_pass_filter()->set_freq(
+            uint32_t(ui.lowPassFreqLink().spinner()->value()));
+        channel->mutable_output()->set_mute(ui.outputMute()->isChecked());
+        channel->mutable_output()->set_invert(ui.outputInvert()->isChecked());
+        channel->mutable_output()->set_gain(float(ui.outputGainLink().spinner()->value()));
+    }
+    return dsp;
+}
+
+void ZEB_Window::openPresetDialogSaveFile() {
+    QString name = m_prompts.saveFileName(this, QStringLiteral("Save Preset File"),
+                                          QDir::homePath(), QStringLiteral("Presets (*.pset)"));
+    if (name.isEmpty() || !m_current || !m_device) {
+        return;
+    }
+    name = withPresetSuffix(name);
+    const dsp_t dsp = presetFromWidgets();
+    QByteArray bytes = presetHeader(m_device->getModelName());
+    const size_t body = dsp.ByteSizeLong();
+    bytes.resize(kHeaderSize + int(body));
+    dsp.SerializePartialToArray(bytes.data() + kHeaderSize, int(body));
+    QFile file(name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(bytes);
+    }
+}
+
+QByteArray ZEB_Window::openReturnPresetFile() {
+    QString name = m_prompts.openFileName(this, QStringLiteral("Open Preset File"),
+                                          QDir::homePath(), QStringLiteral("PreSets (*.pset)"));
+    if (name.isEmpty()) {
+        m_preset_file_name.clear();
+        return {};
+    }
+    name = withPresetSuffix(name);
+    QByteArray bytes;
+    QFile file(name);
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+        file.close();
+    }
+    m_preset_file_name = name;
+    return bytes;
+}
+
+void ZEB_Window::openPresetDialogLoadFile() {
+    const QByteArray data = openReturnPresetFile();
+    if (!data.isEmpty()) {
+        presetLoadFile(data);
+    }
+}
+
+bool ZEB_Window::presetLoadFile(QByteArray data) {
+    if (!m_current || !m_device || data.size() < kHeaderSize ||
+        data.left(kHeaderSize) != presetHeader(m_device->getModelName())) {
+        return false;
+    }
+    dsp_t preset;
+    if (!preset.ParseFromArray(data.constData() + kHeaderSize, data.size() - kHeaderSize) ||
+        !presetFits(preset)) {
+        return false;
+    }
+    applyPreset(preset);
+    return true;
+}
+
+bool ZEB_Window::presetFits(const dsp_t& preset) const {
+    if (preset.channel_size() < m_current->numChannels) {
+        return false;
+    }
+    for (int c = 0; c < m_current->numChannels; ++c) {
+        if (preset.channel(c).peq_size() < m_current->channels[c].bandCount()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Loads every control whose value differs from the preset's and sends that one value, exact.
+void ZEB_Window::applyPreset(const dsp_t& preset) {
+    FormVariant& w = *m_current->widgets;
+    if (w.singleInput && preset.has_channel_input()) {
+        QRadioButton* radio =
+            preset.channel_input() == dsp_t::SINGLE_INPUT ? w.singleInput : w.twoChannelInput;
+        if (!radio->isChecked()) {
+            const QSignalBlocker blocker(radio);
+            radio->setChecked(true);
+            InputChannelTypeChanged();
+        }
+    }
+    struct Flag {
+        QCheckBox* box;
+        bool value;
+        void (ZEB_Window::*send)(int);
+    };
+    const Flag flags[] = {
+        {w.ch1Slave, preset.ch1_slave(), &ZEB_Window::setFullCh1Slave},
+        {w.ch2SlaveA, preset.ch2_slave_a(), &ZEB_Window::setFullCh2SlaveA},
+        {w.ch2SlaveB, preset.ch2_slave_b(), &ZEB_Window::setFullCh2SlaveB},
+        {w.pinkNoiseEnable, preset.pink_gen().enable(), &ZEB_Window::pinkNoiseEnableChanged},
+    };
+    for (const Flag& flag : flags) {
+        if (differs(flag.box, flag.value)) {
+            loadCheckBox(flag.box, flag.value);
+            (this->*flag.send)(flag.value ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    if (!shows(w.pinkNoiseSpin, preset.pink_gen().level())) {
+        m_current->pinkNoise.setValue(preset.pink_gen().level());
+        pinkNoiseLevelChanged(preset.pink_gen().level());
+    }
+
+    for (int c = 0; c < m_current->numChannels; ++c) {
+        ChannelUI& ui = m_current->channels[c];
+        const channel_t& channel = preset.channel(c);
+        if (!shows(ui.inputGainLink().spinner(), channel.input().gain())) {
+            ui.inputGainLink().setValue(channel.input().gain());
+            inputGainChanged(c, channel.input().gain());
+        }
+        QSpinBox* delay = w.channels[c].delaySpin;
+        const int delay_ms =
+            int(qMin<uint32_t>(channel.input().delay_ms(), uint32_t(delay->maximum())));
+        if (delay->value() != delay_ms) {
+            ui.delayLink().setValue(delay_ms);
+            delayChanged(c, delay_ms);
+        }
+        if (differs(ui.highPassBypass(), channel.high_pass_filter().bypass())) {
+            loadCheckBox(ui.highPassBypass(), channel.high_pass_filter().bypass());
+            highPassBypassChanged(c, channel.high_pass_filter().bypass());
+        }
+        if (!shows(ui.highPassFreqLink().spinner(), channel.high_pass_filter().freq())) {
+            ui.highPassFreqLink().setValue(channel.high_pass_filter().freq());
+            highPassFreqChanged(c, channel.high_pass_filter().freq());
+        }
+        for (int b = 0; b < ui.bandCount(); ++b) {
+            BandUI& band = ui.band(b);
+            const dsp_peq_t& peq = channel.peq(b);
+            if (differs(band.bypass(), peq.bypass())) {
+                loadCheckBox(band.bypass(), peq.bypass());
+                bandBypassChanged(c, b, peq.bypass());
+            }
+            if (!shows(band.freqLink().spinner(), peq.freq())) {
+                band.freqLink().setValue(peq.freq());
+                bandFreqChanged(c, b, peq.freq());
+            }
+            if (!shows(band.gainLink().spinner(), peq.gain())) {
+                band.gainLink().setValue(peq.gain());
+                bandGainChanged(c, b, peq.gain());
+            }
+            if (!shows(band.qLink().spinner(), peq.q())) {
+                band.qLink().setValue(peq.q());
+                bandQChanged(c, b, peq.q());
+            }
+        }
+        if (differs(ui.lowPassBypass(), channel.low_pass_filter().bypass())) {
+            loadCheckBox(ui.lowPassBypass(), channel.low_pass_filter().bypass());
+            lowPassBypassChanged(c, channel.low_pass_filter().bypass());
+        }
+        if (!shows(ui.lowPassFreqLink().spinner(), channel.low_pass_filter().freq())) {
+            ui.lowPassFreqLink().setValue(channel.low_pass_filter().freq());
+            lowPassFreqChanged(c, channel.low_pass_filter().freq());
+        }
+        if (differs(ui.outputMute(), channel.output().mute())) {
+            loadCheckBox(ui.outputMute(), channel.output().mute());
+            outputMuteChanged(c, channel.output().mute());
+        }
+        if (differs(ui.outputInvert(), channel.output().invert())) {
+            loadCheckBox(ui.outputInvert(), channel.output().invert());
+            outputInvertChanged(c, channel.output().invert());
+        }
+        if (!shows(ui.outputGainLink().spinner(), channel.output().gain())) {
+            ui.outputGainLink().setValue(channel.output().gain());
+            outputGainChanged(c, channel.output().gain());
+        }
+    }
+}
+
+int ZEB_Window::openPresetDialogSaveDevice(bool process) {
+    auto* dialog = new frmPresets(this, &m_prompts);
+    dialog->setWindowTitle(QStringLiteral("Save Preset to Device"));
+    dialog->setMode(frmPresets::Save);
+    if (!process) {
+        disconnect(dialog, SIGNAL(saveDevicePresetSignal(int)), this, SLOT(saveDevicePreset(int)));
+    }
+    dialog->show();
+    const int result = m_prompts.runModal(*dialog);
+    const int slot = dialog->selectedPreset();
+    delete dialog;
+    if (process) {
+        return 0;
+    }
+    return result == QDialog::Accepted ? slot : -1;
+}
+
+void ZEB_Window::openPresetDialogLoadDevice() {
+    auto* dialog = new frmPresets(this, &m_prompts);
+    dialog->setWindowTitle(QStringLiteral("Load Preset from Device"));
+    dialog->setMode(frmPresets::Load);
+    dialog->show();
+    m_prompts.runModal(*dialog);
+    delete dialog;
+}
+
+void ZEB_Window::waitProcessingEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool ZEB_Window::saveDevicePreset(int slot) {
+    m_busy = true;
+    QString reply;
+    if (m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("SAVEPRESET %1\r").arg(slot),
+                                reply) != 0) {
+        m_busy = false;
+        return false;
+    }
+    waitProcessingEvents(m_timing.preset_store_wait_ms);
+    ZebWidgetSet* previous = m_current;
+    m_current = nullptr;
+    syncToDevice();
+    m_busy = false;
+    if (m_current) {
+        return true;
+    }
+    m_current = previous;
+    return false;
+}
+
+void ZEB_Window::loadDevicePreset(int slot) {
+    m_busy = true;
+    QString reply;
+    m_transport.SendRequest(Header::MSG_SET_REQ, QStringLiteral("LOADPRESET %1\r").arg(slot),
+                            reply);
+    syncToDevice();
+    m_busy = false;
+}
