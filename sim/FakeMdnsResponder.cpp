@@ -164,6 +164,9 @@ void FakeMdnsResponder::removeDevice(const std::string& host) {
         }
     }
     m_devices.erase(found);
+    m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
+                                   [&](const Pending& p) { return p.host == host; }),
+                    m_pending.end());
     if (m_socket >= 0) {
         send(mdns::encodeResponse(goodbyes, {}));
     }
@@ -285,12 +288,13 @@ void FakeMdnsResponder::announce(const FakeMdnsDevice& device) {
     }
     const auto datagram = mdns::encodeResponse(records, {});
     for (int i = 0; i < m_options.announcements; ++i) {
-        schedule(datagram, m_options.announce_interval * i);
+        schedule(datagram, m_options.announce_interval * i, device.host);
     }
 }
 
-void FakeMdnsResponder::schedule(std::vector<uint8_t> datagram, std::chrono::milliseconds delay) {
-    m_pending.push_back({std::chrono::steady_clock::now() + delay, std::move(datagram)});
+void FakeMdnsResponder::schedule(std::vector<uint8_t> datagram, std::chrono::milliseconds delay,
+                                 const std::string& host) {
+    m_pending.push_back({std::chrono::steady_clock::now() + delay, std::move(datagram), host});
     const char byte = 0;
     (void)!::write(m_wake[1], &byte, 1);
 }

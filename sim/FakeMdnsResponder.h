@@ -76,6 +76,7 @@ private:
     struct Pending {
         std::chrono::steady_clock::time_point when;
         std::vector<uint8_t> datagram;
+        std::string host;  // the device announced
     };
 
     void run();
@@ -83,7 +84,8 @@ private:
     std::vector<Record> recordsOf(const FakeMdnsDevice& device, bool goodbye) const;
     std::vector<Record> allRecords() const;
     bool silent(const Record& record) const;
-    void schedule(std::vector<uint8_t> datagram, std::chrono::milliseconds delay);
+    void schedule(std::vector<uint8_t> datagram, std::chrono::milliseconds delay,
+                  const std::string& host);
     void announce(const FakeMdnsDevice& device);
     void send(const std::vector<uint8_t>& datagram);
 
