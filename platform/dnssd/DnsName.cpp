@@ -6,16 +6,12 @@ namespace vireo_dnssd {
 
 namespace {
 
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool sameLabel(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (lower(a[i]) != lower(b[i])) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
             return false;
         }
     }
@@ -27,6 +23,10 @@ bool isDigit(char c) {
 }
 
 }  // namespace
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 size_t wireLength(const Labels& name) {
     size_t length = 1;
@@ -143,7 +143,7 @@ std::string nameKey(const Labels& name) {
     for (const std::string& label : name) {
         key += char(label.size());
         for (const char c : label) {
-            key += lower(c);
+            key += asciiLower(c);
         }
     }
     return key;

@@ -29,6 +29,8 @@ std::string nameText(const Labels& name, size_t first = 0);
 // Reads escaped text ("a\.b.local" or "a\.b.local."); nothing when it is not a valid name.
 std::optional<Labels> parseNameText(const std::string& text);
 
+char asciiLower(char c);
+
 // Equal names ignoring ASCII case; the key is the same for such names.
 bool sameName(const Labels& a, const Labels& b);
 std::string nameKey(const Labels& name);

@@ -1,12 +1,9 @@
 #include <cstring>
 
+#include "DnsName.h"
 #include "vireo_dns_sd.h"
 
 namespace {
-
-char lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
 
 // The value of the first string whose key is `key`: true and the value's place when found;
 // false for a record whose lengths do not fit it.
@@ -28,7 +25,7 @@ bool findKey(uint16_t length, const uint8_t* record, const char* key, const uint
         }
         bool same = name_length == key_length;
         for (size_t i = 0; same && i < key_length; ++i) {
-            same = lower(char(text[i])) == lower(key[i]);
+            same = vireo_dnssd::asciiLower(char(text[i])) == vireo_dnssd::asciiLower(key[i]);
         }
         if (same) {
             const bool has_value = text + name_length < record + end;

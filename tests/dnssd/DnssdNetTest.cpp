@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -266,6 +267,8 @@ TEST_F(DnssdNet, ResolveAndAddressQueryAnswerOnTheProcessingThread) {
     ASSERT_EQ(DNSServiceQueryRecord(&query, 0x500, 0, answer.type.c_str(), kDNSServiceType_A,
                                     kDNSServiceClass_IN, onQuery, &queried),
               0);
+    ASSERT_TRUE(readable(query, 3000));
+    EXPECT_EQ(::recv(DNSServiceRefSockFD(query), &byte, 1, MSG_PEEK | MSG_DONTWAIT), 1);
     ASSERT_TRUE(pump(query, [&] { return !queried.list.empty(); }));
     const Event& address = queried.list[0];
     EXPECT_EQ(address.thread, std::this_thread::get_id());
@@ -383,6 +386,25 @@ TEST_F(DnssdNet, ManyReferencesEndWhileTheEngineIsBusy) {
         answered += !e.list.empty();
     }
     EXPECT_GT(answered, 0u);
+}
+
+TEST_F(DnssdNet, JoinsAnInterfaceThatComesUpLater) {
+    Events events;
+    DNSServiceRef ref = browse(events);
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(std::system("ip link add late0 type veth peer name late0-p && "
+                          "ip addr add 192.0.2.129/25 dev late0 && "
+                          "ip link set late0-p up && ip link set late0 up multicast on"),
+              0);
+    const unsigned late = ::if_nametoindex("late0");
+    sim::FakeMdnsResponder other("192.0.2.129");
+    ASSERT_TRUE(other.start());
+    std::this_thread::sleep_for(300ms);  // the engine has looked again
+    other.addDevice(amplifier("amp-late", "Amp Late"));
+    ASSERT_TRUE(pump(ref, [&] { return !events.list.empty(); }));
+    EXPECT_EQ(events.list[0].ifindex, late);
+    EXPECT_EQ(events.list[0].name, "Amp Late");
+    DNSServiceRefDeallocate(ref);
 }
 
 // Another process holds port 5353 with address (or port) reuse, as a system responder does.
