@@ -1,0 +1,290 @@
+#include "Querier.h"
+
+#include <algorithm>
+#include <set>
+#include <tuple>
+
+#include "DnsQuery.h"
+
+namespace vireo_dnssd {
+
+namespace {
+
+constexpr int kRefreshQueries = 4;  // at 80, 85, 90 and 95 % of the TTL
+
+}  // namespace
+
+Querier::Querier(const Timing& timing, Send send)
+    : m_timing(timing),
+      m_send(std::move(send)),
+      m_random(uint32_t(Clock::now().time_since_epoch().count())) {}
+
+std::string Querier::questionKey(const Labels& name, uint16_t type, uint32_t ifindex) {
+    return nameKey(name) + '/' + std::to_string(type) + '/' + std::to_string(ifindex);
+}
+
+Clock::time_point Querier::firstQueryTime(Clock::time_point now) {
+    const auto low = m_timing.first_query_min.count();
+    const auto high = std::max(low, m_timing.first_query_max.count());
+    std::uniform_int_distribution<long long> delay(low, high);
+    return now + std::chrono::milliseconds(delay(m_random));
+}
+
+void Querier::startBurst(Question& question, Clock::time_point now) {
+    question.interval = m_timing.initial_interval;
+    question.next = firstQueryTime(now);
+}
+
+uint64_t Querier::add(Operation operation, Clock::time_point now) {
+    for (const uint16_t type : operation.questionTypes()) {
+        Question& question = m_questions[questionKey(operation.name, type, operation.ifindex)];
+        question.name = operation.name;
+        question.type = type;
+        question.ifindex = operation.ifindex;
+        ++question.users;
+        startBurst(question, now);
+    }
+    const uint64_t id = m_next_id++;
+    const Operation& added = m_operations.emplace(id, std::move(operation)).first->second;
+    std::set<uint32_t> resolve_interfaces;
+    for (const CacheEntry& entry : m_cache.entries()) {
+        if (added.wants(entry)) {
+            added.reportRecord(entry, true);
+        } else if (added.kind == Operation::Kind::kResolve && !entry.leaving &&
+                   entry.matches(added.ifindex, added.name, kTypeSrv, kClassIn)) {
+            resolve_interfaces.insert(entry.ifindex);
+        }
+    }
+    for (const uint32_t ifindex : resolve_interfaces) {
+        resolveOn(added, ifindex);
+    }
+    return id;
+}
+
+void Querier::remove(uint64_t id) {
+    const auto found = m_operations.find(id);
+    if (found == m_operations.end()) {
+        return;
+    }
+    const Operation& operation = found->second;
+    for (const uint16_t type : operation.questionTypes()) {
+        const auto question =
+            m_questions.find(questionKey(operation.name, type, operation.ifindex));
+        if (question != m_questions.end() && --question->second.users <= 0) {
+            m_questions.erase(question);
+        }
+    }
+    m_operations.erase(found);
+}
+
+void Querier::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
+                        const Bytes& rdata, Clock::time_point now) {
+    for (CacheEntry& entry : m_cache.entries()) {
+        if (!entry.matches(ifindex, name, type, rrclass) || entry.leaving || entry.reconfirming ||
+            (!rdata.empty() && !sameRdata(type, entry.record.rdata, rdata))) {
+            continue;
+        }
+        if (entry.reconfirm_started != Clock::time_point() &&
+            now - entry.reconfirm_started < m_timing.reconfirm_holdoff) {
+            continue;
+        }
+        entry.reconfirming = true;
+        entry.reconfirm_sent = 0;
+        entry.reconfirm_started = now;
+        entry.reconfirm_next = now;
+        entry.reconfirm_deadline = now + m_timing.reconfirm_wait;
+    }
+}
+
+void Querier::receive(const DnsMessage& message, uint32_t ifindex, Clock::time_point now) {
+    if (!message.isResponse() || message.opcode() != 0 || message.rcode() != 0 ||
+        !joined(ifindex)) {
+        return;
+    }
+    std::vector<const DnsRecord*> flushing;
+    for (const auto* section : {&message.answers, &message.additionals}) {
+        for (const DnsRecord& record : *section) {
+            if (record.rrclass != kClassIn) {
+                continue;
+            }
+            CacheEntry* entry = nullptr;
+            const auto update =
+                m_cache.insert(ifindex, record, now, m_timing.goodbye_delay, &entry);
+            if (update == RecordCache::Update::kAdded) {
+                added(*entry);
+            }
+            if (record.cache_flush && record.ttl > 0) {
+                flushing.push_back(&record);
+            }
+        }
+    }
+    for (const DnsRecord* record : flushing) {
+        m_cache.flushOthers(ifindex, *record, now, m_timing.goodbye_delay);
+    }
+}
+
+void Querier::setInterfaces(const std::vector<uint32_t>& interfaces, Clock::time_point now) {
+    const bool grew = std::any_of(interfaces.begin(), interfaces.end(),
+                                  [this](uint32_t ifindex) { return !joined(ifindex); });
+    m_interfaces = interfaces;
+    for (const CacheEntry& gone :
+         m_cache.take([this](const CacheEntry& entry) { return !joined(entry.ifindex); })) {
+        removed(gone);
+    }
+    if (grew) {
+        for (auto& question : m_questions) {
+            startBurst(question.second, now);
+        }
+    }
+}
+
+Clock::time_point Querier::run(Clock::time_point now) {
+    for (const CacheEntry& gone : m_cache.take([now](const CacheEntry& entry) {
+             return entry.expires <= now || (entry.reconfirming && entry.reconfirm_deadline <= now);
+         })) {
+        removed(gone);
+    }
+    Clock::time_point next = now + m_timing.max_interval;
+    for (auto& item : m_questions) {
+        Question& question = item.second;
+        if (question.next <= now) {
+            for (const uint32_t ifindex : m_interfaces) {
+                if (question.ifindex == 0 || question.ifindex == ifindex) {
+                    sendQuery(ifindex, question.name, question.type, now);
+                }
+            }
+            question.next = now + question.interval;
+            question.interval =
+                std::min<Clock::duration>(question.interval * 2, m_timing.max_interval);
+        }
+        next = std::min(next, question.next);
+    }
+    // Refresh and reconfirmation queries, one per record set and interface.
+    std::set<std::tuple<uint32_t, std::string, uint16_t>> asked;
+    std::vector<const CacheEntry*> to_ask;
+    for (CacheEntry& entry : m_cache.entries()) {
+        next = std::min(next, entry.expires);
+        if (entry.leaving) {
+            continue;
+        }
+        bool ask = false;
+        if (entry.reconfirming) {
+            if (entry.reconfirm_sent < m_timing.reconfirm_queries && entry.reconfirm_next <= now) {
+                ask = true;
+                ++entry.reconfirm_sent;
+                entry.reconfirm_next = now + m_timing.reconfirm_interval;
+            }
+            next = std::min(next, entry.reconfirm_deadline);
+            if (entry.reconfirm_sent < m_timing.reconfirm_queries) {
+                next = std::min(next, entry.reconfirm_next);
+            }
+        } else if (interesting(entry) && entry.refreshes < kRefreshQueries) {
+            while (entry.refreshes < kRefreshQueries && refreshTime(entry) <= now) {
+                ask = true;
+                ++entry.refreshes;
+            }
+            if (entry.refreshes < kRefreshQueries) {
+                next = std::min(next, refreshTime(entry));
+            }
+        }
+        if (ask &&
+            asked.emplace(entry.ifindex, nameKey(entry.record.name), entry.record.type).second) {
+            to_ask.push_back(&entry);
+        }
+    }
+    for (const CacheEntry* entry : to_ask) {
+        sendQuery(entry->ifindex, entry->record.name, entry->record.type, now);
+    }
+    return next;
+}
+
+bool Querier::joined(uint32_t ifindex) const {
+    return std::find(m_interfaces.begin(), m_interfaces.end(), ifindex) != m_interfaces.end();
+}
+
+void Querier::sendQuery(uint32_t ifindex, const Labels& name, uint16_t type,
+                        Clock::time_point now) {
+    DnsQuestion question;
+    question.name = name;
+    question.type = type;
+    question.rrclass = kClassIn;
+    std::vector<DnsRecord> known;
+    for (const CacheEntry& entry : m_cache.entries()) {
+        if (entry.matches(ifindex, name, type, kClassIn) && entry.fresh(now)) {
+            known.push_back(entry.record);
+            known.back().ttl = entry.remainingTtl(now);
+        }
+    }
+    m_send(ifindex, encodeQuery(question, known));
+}
+
+bool Querier::interesting(const CacheEntry& entry) const {
+    for (const auto& item : m_operations) {
+        const Operation& operation = item.second;
+        if (operation.wants(entry)) {
+            return true;
+        }
+        if (operation.kind == Operation::Kind::kResolve &&
+            (entry.matches(operation.ifindex, operation.name, kTypeSrv, kClassIn) ||
+             entry.matches(operation.ifindex, operation.name, kTypeTxt, kClassIn))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Clock::time_point Querier::refreshTime(const CacheEntry& entry) const {
+    const auto ttl = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::milliseconds(uint64_t(entry.record.ttl) * 1000));
+    return entry.received + ttl * (80 + 5 * entry.refreshes) / 100;
+}
+
+void Querier::added(const CacheEntry& entry) {
+    for (const auto& item : m_operations) {
+        const Operation& operation = item.second;
+        if (operation.wants(entry)) {
+            operation.reportRecord(entry, true);
+        } else if (operation.kind == Operation::Kind::kResolve &&
+                   (entry.record.type == kTypeSrv || entry.record.type == kTypeTxt) &&
+                   entry.matches(operation.ifindex, operation.name, entry.record.type, kClassIn)) {
+            resolveOn(operation, entry.ifindex);
+        }
+    }
+}
+
+void Querier::removed(const CacheEntry& entry) {
+    for (const auto& item : m_operations) {
+        const Operation& operation = item.second;
+        if (operation.kind != Operation::Kind::kResolve &&
+            entry.matches(operation.ifindex, operation.name, operation.type, operation.rrclass)) {
+            operation.reportRecord(entry, false);
+        }
+    }
+}
+
+void Querier::resolveOn(const Operation& operation, uint32_t ifindex) {
+    const CacheEntry* srv = nullptr;
+    const CacheEntry* txt = nullptr;
+    for (const CacheEntry& entry : m_cache.entries()) {
+        if (entry.leaving) {
+            continue;
+        }
+        if (entry.matches(ifindex, operation.name, kTypeSrv, kClassIn) &&
+            (!srv || entry.received >= srv->received)) {
+            srv = &entry;
+        }
+        if (entry.matches(ifindex, operation.name, kTypeTxt, kClassIn) &&
+            (!txt || entry.received >= txt->received)) {
+            txt = &entry;
+        }
+    }
+    if (!srv || !txt) {
+        return;
+    }
+    const auto data = rdataSrv(srv->record.rdata);
+    if (data) {
+        operation.reportResolved(ifindex, *data, txt->record.rdata);
+    }
+}
+
+}  // namespace vireo_dnssd

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Operation.h"
+#include "RecordCache.h"
+#include "Timing.h"
+
+namespace vireo_dnssd {
+
+// The multicast DNS querier without threads or sockets: operations, their questions and
+// query schedule, the record cache, and the replies it queues. Every call passes the time.
+class Querier {
+public:
+    using Send = std::function<void(uint32_t ifindex, const Bytes& datagram)>;
+
+    Querier(const Timing& timing, Send send);
+
+    uint64_t add(Operation operation, Clock::time_point now);
+    void remove(uint64_t id);
+    bool empty() const { return m_operations.empty(); }
+    // Queries a cached record again and removes it when nobody answers; rdata empty: every
+    // record of that name, type and class.
+    void reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
+                   const Bytes& rdata, Clock::time_point now);
+    void receive(const DnsMessage& message, uint32_t ifindex, Clock::time_point now);
+    // The interfaces joined; records of others are dropped, a new one gets fresh queries.
+    void setInterfaces(const std::vector<uint32_t>& interfaces, Clock::time_point now);
+    // Does what is due and gives the time of the next thing to do.
+    Clock::time_point run(Clock::time_point now);
+
+private:
+    struct Question {
+        Labels name;
+        uint16_t type = 0;
+        uint32_t ifindex = 0;
+        int users = 0;
+        Clock::duration interval{};
+        Clock::time_point next;
+    };
+
+    static std::string questionKey(const Labels& name, uint16_t type, uint32_t ifindex);
+    Clock::time_point firstQueryTime(Clock::time_point now);
+    void startBurst(Question& question, Clock::time_point now);
+    bool joined(uint32_t ifindex) const;
+    void sendQuery(uint32_t ifindex, const Labels& name, uint16_t type, Clock::time_point now);
+    bool interesting(const CacheEntry& entry) const;
+    Clock::time_point refreshTime(const CacheEntry& entry) const;
+    void added(const CacheEntry& entry);
+    void removed(const CacheEntry& entry);
+    void resolveOn(const Operation& operation, uint32_t ifindex);
+
+    Timing m_timing;
+    Send m_send;
+    std::minstd_rand m_random;
+    uint64_t m_next_id = 1;
+    std::map<uint64_t, Operation> m_operations;
+    std::map<std::string, Question> m_questions;
+    std::vector<uint32_t> m_interfaces;
+    RecordCache m_cache;
+};
+
+}  // namespace vireo_dnssd

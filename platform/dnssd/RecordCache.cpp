@@ -1,0 +1,82 @@
+#include "RecordCache.h"
+
+namespace vireo_dnssd {
+
+uint32_t CacheEntry::remainingTtl(Clock::time_point now) const {
+    if (now >= expires) {
+        return 0;
+    }
+    return uint32_t(std::chrono::duration_cast<std::chrono::seconds>(expires - now).count());
+}
+
+bool CacheEntry::fresh(Clock::time_point now) const {
+    return !leaving && !reconfirming && uint64_t(remainingTtl(now)) * 2 > record.ttl;
+}
+
+bool CacheEntry::matches(uint32_t interface_filter, const Labels& name, uint16_t type,
+                         uint16_t rrclass) const {
+    return (interface_filter == 0 || interface_filter == ifindex) && record.type == type &&
+           record.rrclass == rrclass && sameName(record.name, name);
+}
+
+RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& record,
+                                        Clock::time_point now, Clock::duration goodbye_delay,
+                                        CacheEntry** entry) {
+    for (CacheEntry& cached : m_entries) {
+        if (!cached.matches(ifindex, record.name, record.type, record.rrclass) ||
+            !sameRdata(record.type, cached.record.rdata, record.rdata)) {
+            continue;
+        }
+        if (record.ttl == 0) {
+            cached.leaving = true;
+            cached.expires = std::min(cached.expires, now + goodbye_delay);
+            return Update::kLeaving;
+        }
+        cached.record.ttl = record.ttl;
+        cached.received = now;
+        cached.expires = now + std::chrono::seconds(record.ttl);
+        cached.refreshes = 0;
+        cached.leaving = false;
+        cached.reconfirming = false;
+        *entry = &cached;
+        return Update::kRefreshed;
+    }
+    if (record.ttl == 0) {
+        return Update::kIgnored;
+    }
+    CacheEntry added;
+    added.ifindex = ifindex;
+    added.record = record;
+    added.record.cache_flush = false;
+    added.received = now;
+    added.expires = now + std::chrono::seconds(record.ttl);
+    m_entries.push_back(std::move(added));
+    *entry = &m_entries.back();
+    return Update::kAdded;
+}
+
+void RecordCache::flushOthers(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
+                              Clock::duration delay) {
+    for (CacheEntry& cached : m_entries) {
+        if (cached.matches(ifindex, record.name, record.type, record.rrclass) &&
+            cached.received + std::chrono::seconds(1) < now && !cached.leaving) {
+            cached.leaving = true;
+            cached.expires = std::min(cached.expires, now + delay);
+        }
+    }
+}
+
+std::vector<CacheEntry> RecordCache::take(const std::function<bool(const CacheEntry&)>& remove) {
+    std::vector<CacheEntry> removed;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (remove(*it)) {
+            removed.push_back(std::move(*it));
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return removed;
+}
+
+}  // namespace vireo_dnssd

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <vector>
+
+#include "DnsMessage.h"
+
+namespace vireo_dnssd {
+
+using Clock = std::chrono::steady_clock;
+
+struct CacheEntry {
+    uint32_t ifindex = 0;
+    DnsRecord record;  // ttl: as last received
+    Clock::time_point received;
+    Clock::time_point expires;
+    int refreshes = 0;     // refresh queries sent since last received
+    bool leaving = false;  // said goodbye or flushed: removed at `expires`
+    bool reconfirming = false;
+    int reconfirm_sent = 0;
+    Clock::time_point reconfirm_next;
+    Clock::time_point reconfirm_deadline;
+    Clock::time_point reconfirm_started;
+
+    uint32_t remainingTtl(Clock::time_point now) const;
+    // Usable as a known answer: more than half its TTL left.
+    bool fresh(Clock::time_point now) const;
+    bool matches(uint32_t interface_filter, const Labels& name, uint16_t type,
+                 uint16_t rrclass) const;
+};
+
+// Records heard per interface, with their lifetimes.
+class RecordCache {
+public:
+    enum class Update { kAdded, kRefreshed, kLeaving, kIgnored };
+
+    // Takes in one received record; `entry` is set for kAdded and kRefreshed.
+    Update insert(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
+                  Clock::duration goodbye_delay, CacheEntry** entry);
+    // Cache-flush: the other records of the set, heard more than a second ago, leave.
+    void flushOthers(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
+                     Clock::duration delay);
+    // Removes and returns every entry for which `remove` holds.
+    std::vector<CacheEntry> take(const std::function<bool(const CacheEntry&)>& remove);
+
+    std::list<CacheEntry>& entries() { return m_entries; }
+    const std::list<CacheEntry>& entries() const { return m_entries; }
+
+private:
+    std::list<CacheEntry> m_entries;
+};
+
+}  // namespace vireo_dnssd
