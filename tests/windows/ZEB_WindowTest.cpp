@@ -1,11 +1,12 @@
 #include <QApplication>
-#include <QPushButton>
-#include <QTest>
 #include <QCheckBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 
 #include <cstring>
@@ -257,5 +258,47 @@ TEST_P(DebugTab, ShownOnlyInDebugMode) {
 
 INSTANTIATE_TEST_SUITE_P(Mode, DebugTab, ::testing::Values(DebugCase{false, 2}, DebugCase{true, 3}),
                          [](const auto& info) { return info.param.debug ? "Debug" : "Normal"; });
+
+}  // namespace
+
+namespace {
+
+// Leaves an image of each page attached to a live fake device, for looking at.
+class WindowImages : public WindowFixture, public ::testing::WithParamInterface<bool> {
+protected:
+    WindowImages() : WindowFixture(GetParam(), true) {}
+};
+
+TEST_P(WindowImages, AttachedPagesAreSaved) {
+    dsp_t dsp = deviceDsp();
+    for (channel_t& channel : *dsp.mutable_channel()) {
+        channel.mutable_input()->set_gain(-6.5f);
+        channel.mutable_input()->set_measured_rms_level(-18.0f);
+        channel.mutable_output()->set_measured_rms_level(-9.0f);
+        channel.mutable_peq(2)->set_gain(-2.5f);
+        channel.mutable_peq(5)->set_gain(4.0f);
+    }
+    m_fake.setDsp(dsp);
+    amp_t amp;
+    m_fake.setAmp(amp);
+    m_record.setMcuVersion(0x00020003);
+    m_record.setMacAddress(QStringLiteral("00:1d:c1:0a:0b:0c"));
+    attach();
+    m_window->doPeriodicUpdates();
+    m_window->show();
+    const QDir folder(QStringLiteral(ZEB_SCREENSHOT_DIR));
+    ASSERT_TRUE(folder.exists() || QDir().mkpath(folder.path()));
+    const QString name =
+        GetParam() ? QStringLiteral("window_fullch") : QStringLiteral("window_biamp");
+    auto* tabs = widget<QTabWidget>(GetParam() ? "FullChTabBar" : "BiAmpTabBar");
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        EXPECT_TRUE(
+            m_window->grab().save(folder.filePath(name + QStringLiteral("_%1.png").arg(tab))));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, WindowImages, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "FullCh" : "BiAmp"; });
 
 }  // namespace

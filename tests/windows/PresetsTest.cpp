@@ -1,0 +1,264 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QRadioButton>
+#include <QTest>
+
+#include <chrono>
+
+#include "DspMath.h"
+#include "WindowFixture.h"
+#include "frmPresets.h"
+
+namespace {
+
+using sim::FakeFault;
+
+// A device state with non-integer dB and Q values the window can show exactly.
+dsp_t richDsp() {
+    dsp_t dsp = deviceDsp();
+    dsp.set_ch1_slave(true);
+    dsp.set_ch2_slave_a(false);
+    dsp.set_ch2_slave_b(true);
+    dsp.set_channel_input(dsp_t::CH_2_VIREO_INPUT);
+    dsp.mutable_pink_gen()->set_enable(true);
+    dsp.mutable_pink_gen()->set_level(-12.5f);
+    for (int c = 0; c < 2; ++c) {
+        channel_t* channel = dsp.mutable_channel(c);
+        channel->mutable_input()->set_gain(-3.5f - c);
+        channel->mutable_input()->set_delay_ms(uint32_t(17 + c));
+        channel->mutable_output()->set_gain(1.5f);
+        channel->mutable_output()->set_mute(c == 1);
+        channel->mutable_output()->set_invert(c == 0);
+        channel->mutable_high_pass_filter()->set_bypass(true);
+        channel->mutable_high_pass_filter()->set_freq(uint32_t(80 + c));
+        channel->mutable_low_pass_filter()->set_freq(uint32_t(15000 + c));
+        for (int b = 0; b < 8; ++b) {
+            dsp_peq_t* band = channel->mutable_peq(b);
+            band->set_bypass(b % 2 == 1);
+            band->set_freq(uint32_t(100 + 250 * b + c));
+            band->set_gain(-2.5f + 0.5f * float(b));
+            band->set_q(float(dspmath::qFromOctaves(0.75 + 0.25 * b)));
+        }
+    }
+    return dsp;
+}
+
+// The fields a preset carries, as a comparable text.
+std::string presetFields(const dsp_t& dsp, int channels) {
+    dsp_t kept;
+    kept.set_dsp_id(0);
+    kept.set_ch1_slave(dsp.ch1_slave());
+    kept.set_ch2_slave_a(dsp.ch2_slave_a());
+    kept.set_ch2_slave_b(dsp.ch2_slave_b());
+    kept.set_channel_input(dsp.channel_input());
+    *kept.mutable_pink_gen() = dsp.pink_gen();
+    for (int c = 0; c < channels; ++c) {
+        const channel_t& from = dsp.channel(c);
+        channel_t* to = kept.add_channel();
+        to->set_channel_id(from.channel_id());
+        to->mutable_input()->set_gain(from.input().gain());
+        to->mutable_input()->set_delay_ms(from.input().delay_ms());
+        to->mutable_high_pass_filter()->set_bypass(from.high_pass_filter().bypass());
+        to->mutable_high_pass_filter()->set_freq(from.high_pass_filter().freq());
+        to->mutable_low_pass_filter()->set_bypass(from.low_pass_filter().bypass());
+        to->mutable_low_pass_filter()->set_freq(from.low_pass_filter().freq());
+        to->mutable_output()->set_mute(from.output().mute());
+        to->mutable_output()->set_invert(from.output().invert());
+        to->mutable_output()->set_gain(from.output().gain());
+        for (const dsp_peq_t& band : from.peq()) {
+            dsp_peq_t* copy = to->add_peq();
+            copy->set_band_id(band.band_id());
+            copy->set_bypass(band.bypass());
+            copy->set_freq(band.freq());
+            copy->set_gain(band.gain());
+            copy->set_q(band.q());
+        }
+    }
+    return kept.DebugString();
+}
+
+class WindowPresets : public WindowFixture {
+protected:
+    WindowPresets() : WindowFixture(true) {}
+
+    QString save(const QString& name) {
+        m_prompts.file_name = m_dir.filePath(name);
+        m_window->openPresetDialogSaveFile();
+        return m_prompts.file_name;
+    }
+
+    QByteArray read(const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(WindowPresets, FileHoldsTheModelNameThenTheSettings) {
+    m_fake.setDsp(richDsp());
+    attach();
+    save(QStringLiteral("x"));
+    const QByteArray bytes = read(m_dir.filePath(QStringLiteral("x.pset")));
+    ASSERT_GT(bytes.size(), 32);
+    EXPECT_EQ(bytes.left(9), QByteArray("ZEB-2X100"));
+    EXPECT_EQ(bytes.mid(9, 23), QByteArray(23, '\0'));
+    dsp_t file;
+    ASSERT_TRUE(file.ParseFromArray(bytes.constData() + 32, bytes.size() - 32));
+    // Every field as the device holds it, but Q as the window shows it: in octaves.
+    dsp_t expected = richDsp();
+    for (channel_t& channel : *expected.mutable_channel()) {
+        for (dsp_peq_t& band : *channel.mutable_peq()) {
+            band.set_q(float(0.75 + 0.25 * band.band_id()));
+        }
+    }
+    EXPECT_EQ(presetFields(file, 2), presetFields(expected, 2));
+    ASSERT_EQ(file.channel_size(), 2);
+    EXPECT_TRUE(file.has_channel_input() && file.has_ch1_slave() && file.has_ch2_slave_a());
+    EXPECT_FALSE(file.has_monitor_ch1());
+    EXPECT_FALSE(file.channel(0).high_pass_filter().has_type());
+
+    save(QStringLiteral("y.PSET"));
+    EXPECT_TRUE(QFile::exists(m_dir.filePath(QStringLiteral("y.PSET"))));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("y.PSET.pset"))));
+}
+
+TEST_F(WindowPresets, AppliedToAnotherDeviceItHoldsTheSameSettings) {
+    m_fake.setDsp(richDsp());
+    attach();
+    const QString path = save(QStringLiteral("copy"));
+
+    sim::FakeDevice second("127.0.0.2");
+    ASSERT_TRUE(second.start());
+    second.setSystem(m_fake.system());
+    second.setDsp(deviceDsp());
+    VireoDevice other;
+    other.setName(QStringLiteral("AMP-2"));
+    other.setModelName(QStringLiteral("ZEB-2X100"));
+    other.setIpAddress(QHostAddress(QStringLiteral("127.0.0.2")));
+    ASSERT_TRUE(m_window->setDevice(&other));
+    m_window->stopPeriodicUpdates();
+
+    m_prompts.file_name = path;
+    m_window->openPresetDialogLoadFile();
+    EXPECT_EQ(m_window->getPresetFileName(), path + QStringLiteral(".pset"));
+    EXPECT_EQ(presetFields(second.dsp(), 2), presetFields(m_fake.dsp(), 2));
+
+    second.clearLog();
+    EXPECT_TRUE(m_window->presetLoadFile(read(path + QStringLiteral(".pset"))));
+    EXPECT_TRUE(setRequestsOf(second).empty());
+}
+
+TEST_F(WindowPresets, BadFilesAreRefusedWithoutTouchingAnything) {
+    attach();
+    const QByteArray good = read(save(QStringLiteral("good")) + QStringLiteral(".pset"));
+    QByteArray other_model = good;
+    other_model.replace(0, 9, "ZEB-4X50 ");
+    const QByteArray garbled = good.left(32) + QByteArray("\x08\x00\x1a\xff\xff\xff", 6);
+    const QByteArray cases[] = {other_model, good.left(31), good.left(good.size() - 7), garbled,
+                                good.left(32) + QByteArray("\x08\x00", 2)};
+    auto* gain = widget<QDoubleSpinBox>("SpinBoxFullChBand2GainCh1");
+    gain->setValue(-7.5);
+    m_fake.clearLog();
+    for (const QByteArray& data : cases) {
+        EXPECT_FALSE(m_window->presetLoadFile(data));
+    }
+    EXPECT_TRUE(m_fake.log().empty());
+    EXPECT_EQ(gain->value(), -7.5);
+}
+
+TEST_F(WindowPresets, LongModelNameIsCutToTheHeader) {
+    m_record.setModelName(QString(40, QLatin1Char('M')));
+    attach();
+    const QByteArray bytes = read(save(QStringLiteral("long")) + QStringLiteral(".pset"));
+    dsp_t file;
+    EXPECT_TRUE(file.ParseFromArray(bytes.constData() + 32, bytes.size() - 32));
+    EXPECT_EQ(bytes.left(32), QByteArray(32, 'M'));
+}
+
+TEST_F(WindowPresets, SlotStorePausesTheReadsAndReReads) {
+    ASSERT_TRUE(m_window->setDevice(&m_record));
+    m_fake.clearLog();
+    EXPECT_TRUE(m_window->saveDevicePreset(3));
+    const auto log = m_fake.log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log[0].bytes,
+              sim::Bytes({'S', 'A', 'V', 'E', 'P', 'R', 'E', 'S', 'E', 'T', ' ', '3', '\r'}));
+    // Nothing is read while the store settles; then the device is read again.
+    EXPECT_GE(
+        std::chrono::duration_cast<std::chrono::milliseconds>(log[1].when - log[0].when).count(),
+        180);
+    EXPECT_TRUE(m_fake.hasPresetSlot(3));
+
+    m_fake.clearLog();
+    m_window->loadDevicePreset(3);
+    const auto recall = m_fake.log();
+    ASSERT_GE(recall.size(), 2u);
+    EXPECT_EQ(recall[0].bytes,
+              sim::Bytes({'L', 'O', 'A', 'D', 'P', 'R', 'E', 'S', 'E', 'T', ' ', '3', '\r'}));
+    EXPECT_EQ(sim::decodeFrame(recall[1].bytes.data(), recall[1].bytes.size())->header.payload_type,
+              2u);
+}
+
+TEST_F(WindowPresets, FailedSlotStoreResumesTheReads) {
+    ASSERT_TRUE(m_window->setDevice(&m_record));
+    m_fake.scriptFaults({{FakeFault::kText, 0, "NACK"}});
+    EXPECT_FALSE(m_window->saveDevicePreset(2));
+    m_fake.dropNext(4);
+    EXPECT_FALSE(m_window->saveDevicePreset(2));
+    m_fake.clearLog();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m_fake.log().size() >= 5; }, 2000));
+}
+
+TEST_F(WindowPresets, SlotDialogs) {
+    attach();
+    // Save into slot 0: the confirmation is declined once, then accepted.
+    int confirmations = 0;
+    m_prompts.answer = [&](QDialog& dialog) {
+        if (auto* picker = qobject_cast<frmPresets*>(&dialog)) {
+            picker->findChild<QComboBox*>(QStringLiteral("cbPresetSelect"))->setCurrentIndex(0);
+            picker->OK();
+            EXPECT_TRUE(picker->isVisible());
+            picker->OK();
+            return picker->result();
+        }
+        return int(++confirmations == 1 ? QMessageBox::Cancel : QMessageBox::Save);
+    };
+    EXPECT_EQ(m_window->openPresetDialogSaveDevice(), 0);
+    EXPECT_EQ(confirmations, 2);
+    EXPECT_TRUE(m_fake.hasPresetSlot(0));
+    EXPECT_EQ(m_prompts.shown[0].title, QStringLiteral("Save Preset to Device"));
+
+    // Only the slot number: nothing is sent; Cancel chooses nothing.
+    m_fake.clearLog();
+    m_prompts.answer = [](QDialog& dialog) {
+        auto* picker = qobject_cast<frmPresets*>(&dialog);
+        picker->findChild<QComboBox*>(QStringLiteral("cbPresetSelect"))->setCurrentIndex(5);
+        picker->OK();
+        return picker->result();
+    };
+    EXPECT_EQ(m_window->openPresetDialogSaveDevice(false), 5);
+    m_prompts.answer = [](QDialog& dialog) {
+        qobject_cast<frmPresets*>(&dialog)->CANCEL();
+        return int(QDialog::Rejected);
+    };
+    EXPECT_EQ(m_window->openPresetDialogSaveDevice(false), -1);
+    EXPECT_TRUE(m_fake.log().empty());
+
+    // Loading from slot 0 asks nothing.
+    m_prompts.shown.clear();
+    m_prompts.answer = [](QDialog& dialog) {
+        qobject_cast<frmPresets*>(&dialog)->OK();
+        return int(QDialog::Accepted);
+    };
+    m_window->openPresetDialogLoadDevice();
+    ASSERT_EQ(m_prompts.shown.size(), 1u);
+    EXPECT_EQ(m_prompts.shown[0].title, QStringLiteral("Load Preset from Device"));
+    EXPECT_EQ(m_fake.log().front().bytes,
+              sim::Bytes({'L', 'O', 'A', 'D', 'P', 'R', 'E', 'S', 'E', 'T', ' ', '0', '\r'}));
+}
+
+}  // namespace
