@@ -42,13 +42,22 @@ bool shows(const QDoubleSpinBox* spin, double value) {
     return std::abs(spin->value() - shown) < 0.5 / scale;
 }
 
-bool differs(const QCheckBox* box, bool checked) {
-    return box && box->isChecked() != checked;
+// Loads a value the control does not show yet, without a signal; true when it did.
+bool loadChanged(DoubleSpinnerSliderLink& link, double value) {
+    if (shows(link.spinner(), value)) {
+        return false;
+    }
+    link.setValue(value);
+    return true;
 }
 
-void loadCheckBox(QCheckBox* box, bool checked) {
+bool loadChanged(QCheckBox* box, bool checked) {
+    if (!box || box->isChecked() == checked) {
+        return false;
+    }
     const QSignalBlocker blocker(box);
     box->setChecked(checked);
+    return true;
 }
 
 }  // namespace
@@ -174,33 +183,27 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
             InputChannelTypeChanged();
         }
     }
-    struct Flag {
-        QCheckBox* box;
-        bool value;
-        void (ZEB_Window::*send)(int);
-    };
-    const Flag flags[] = {
-        {w.ch1Slave, preset.ch1_slave(), &ZEB_Window::setFullCh1Slave},
-        {w.ch2SlaveA, preset.ch2_slave_a(), &ZEB_Window::setFullCh2SlaveA},
-        {w.ch2SlaveB, preset.ch2_slave_b(), &ZEB_Window::setFullCh2SlaveB},
-        {w.pinkNoiseEnable, preset.pink_gen().enable(), &ZEB_Window::pinkNoiseEnableChanged},
-    };
-    for (const Flag& flag : flags) {
-        if (differs(flag.box, flag.value)) {
-            loadCheckBox(flag.box, flag.value);
-            (this->*flag.send)(flag.value ? Qt::Checked : Qt::Unchecked);
-        }
+    if (loadChanged(w.ch1Slave, preset.ch1_slave())) {
+        setFullCh1Slave(preset.ch1_slave());
     }
-    if (!shows(w.pinkNoiseSpin, preset.pink_gen().level())) {
-        m_current->pinkNoise.setValue(preset.pink_gen().level());
-        pinkNoiseLevelChanged(preset.pink_gen().level());
+    if (loadChanged(w.ch2SlaveA, preset.ch2_slave_a())) {
+        setFullCh2SlaveA(preset.ch2_slave_a());
+    }
+    if (loadChanged(w.ch2SlaveB, preset.ch2_slave_b())) {
+        setFullCh2SlaveB(preset.ch2_slave_b());
+    }
+    const dsp_pinkgen_t& pink = preset.pink_gen();
+    if (loadChanged(w.pinkNoiseEnable, pink.enable())) {
+        pinkNoiseEnableChanged(pink.enable());
+    }
+    if (loadChanged(m_current->pinkNoise, pink.level())) {
+        pinkNoiseLevelChanged(pink.level());
     }
 
     for (int c = 0; c < m_current->numChannels; ++c) {
         ChannelUI& ui = m_current->channels[c];
         const channel_t& channel = preset.channel(c);
-        if (!shows(ui.inputGainLink().spinner(), channel.input().gain())) {
-            ui.inputGainLink().setValue(channel.input().gain());
+        if (loadChanged(ui.inputGainLink(), channel.input().gain())) {
             inputGainChanged(c, channel.input().gain());
         }
         QSpinBox* delay = w.channels[c].delaySpin;
@@ -210,53 +213,45 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
             ui.delayLink().setValue(delay_ms);
             delayChanged(c, delay_ms);
         }
-        if (differs(ui.highPassBypass(), channel.high_pass_filter().bypass())) {
-            loadCheckBox(ui.highPassBypass(), channel.high_pass_filter().bypass());
-            highPassBypassChanged(c, channel.high_pass_filter().bypass());
+        const dsp_pass_filter_t& high = channel.high_pass_filter();
+        if (loadChanged(ui.highPassBypass(), high.bypass())) {
+            highPassBypassChanged(c, high.bypass());
         }
-        if (!shows(ui.highPassFreqLink().spinner(), channel.high_pass_filter().freq())) {
-            ui.highPassFreqLink().setValue(channel.high_pass_filter().freq());
-            highPassFreqChanged(c, channel.high_pass_filter().freq());
+        if (loadChanged(ui.highPassFreqLink(), high.freq())) {
+            highPassFreqChanged(c, high.freq());
         }
         for (int b = 0; b < ui.bandCount(); ++b) {
             BandUI& band = ui.band(b);
             const dsp_peq_t& peq = channel.peq(b);
-            if (differs(band.bypass(), peq.bypass())) {
-                loadCheckBox(band.bypass(), peq.bypass());
+            if (loadChanged(band.bypass(), peq.bypass())) {
                 bandBypassChanged(c, b, peq.bypass());
             }
-            if (!shows(band.freqLink().spinner(), peq.freq())) {
-                band.freqLink().setValue(peq.freq());
+            if (loadChanged(band.freqLink(), peq.freq())) {
                 bandFreqChanged(c, b, peq.freq());
             }
-            if (!shows(band.gainLink().spinner(), peq.gain())) {
-                band.gainLink().setValue(peq.gain());
+            if (loadChanged(band.gainLink(), peq.gain())) {
                 bandGainChanged(c, b, peq.gain());
             }
-            if (!shows(band.qLink().spinner(), peq.q())) {
-                band.qLink().setValue(peq.q());
+            if (loadChanged(band.qLink(), peq.q())) {
                 bandQChanged(c, b, peq.q());
             }
         }
-        if (differs(ui.lowPassBypass(), channel.low_pass_filter().bypass())) {
-            loadCheckBox(ui.lowPassBypass(), channel.low_pass_filter().bypass());
-            lowPassBypassChanged(c, channel.low_pass_filter().bypass());
+        const dsp_pass_filter_t& low = channel.low_pass_filter();
+        if (loadChanged(ui.lowPassBypass(), low.bypass())) {
+            lowPassBypassChanged(c, low.bypass());
         }
-        if (!shows(ui.lowPassFreqLink().spinner(), channel.low_pass_filter().freq())) {
-            ui.lowPassFreqLink().setValue(channel.low_pass_filter().freq());
-            lowPassFreqChanged(c, channel.low_pass_filter().freq());
+        if (loadChanged(ui.lowPassFreqLink(), low.freq())) {
+            lowPassFreqChanged(c, low.freq());
         }
-        if (differs(ui.outputMute(), channel.output().mute())) {
-            loadCheckBox(ui.outputMute(), channel.output().mute());
-            outputMuteChanged(c, channel.output().mute());
+        const dsp_output_t& output = channel.output();
+        if (loadChanged(ui.outputMute(), output.mute())) {
+            outputMuteChanged(c, output.mute());
         }
-        if (differs(ui.outputInvert(), channel.output().invert())) {
-            loadCheckBox(ui.outputInvert(), channel.output().invert());
-            outputInvertChanged(c, channel.output().invert());
+        if (loadChanged(ui.outputInvert(), output.invert())) {
+            outputInvertChanged(c, output.invert());
         }
-        if (!shows(ui.outputGainLink().spinner(), channel.output().gain())) {
-            ui.outputGainLink().setValue(channel.output().gain());
-            outputGainChanged(c, channel.output().gain());
+        if (loadChanged(ui.outputGainLink(), output.gain())) {
+            outputGainChanged(c, output.gain());
         }
     }
 }
