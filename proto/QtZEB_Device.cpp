@@ -37,8 +37,10 @@ QtZEB_Device::~QtZEB_Device() {
 }
 
 void QtZEB_Device::SetDevice(VireoDevice* device) {
-    // Qt ignores connectToHost on a connected socket, so always let go of the old peer.
-    m_socket->disconnectFromHost();
+    // Qt ignores connectToHost on a connected socket, so let go of the old peer first.
+    if (m_socket->state() != QAbstractSocket::BoundState) {
+        m_socket->disconnectFromHost();
+    }
     if (device && !device->getIpAddress().isNull()) {
         m_socket->connectToHost(device->getIpAddress(), kControlPort, QIODevice::ReadWrite);
     }

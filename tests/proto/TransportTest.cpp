@@ -23,6 +23,13 @@ TEST_F(Transport, ChangingDeviceTalksOnlyToTheNewOne) {
     EXPECT_EQ(other.log().size(), 1u);
 }
 
+TEST_F(Transport, RequestsLeaveFromLocalPort6) {
+    amp_t reply;
+    ASSERT_EQ(m_transport.SendRequest(Header::MSG_GET_REQ, amp_t(), reply), 0);
+    ASSERT_EQ(sends(1), 1u);
+    EXPECT_EQ(m_fake.log()[0].from_port, QtZEB_Device::kDefaultLocalPort);
+}
+
 TEST_F(Transport, DetachedTransportFailsAtOnce) {
     VireoDevice without_address;
     for (VireoDevice* device : {static_cast<VireoDevice*>(nullptr), &without_address}) {
