@@ -228,7 +228,7 @@ aud_error_t db_browse_new_with_options(aud_env* env, uint32_t types, unsigned op
     aud_list_init(&browse->queued);
     aud_list_init(&browse->finished);
     db_browse_config_init(&browse->config);
-    db_browse_log(browse, AUD_LOG_INFO, "%s: creating new browse (types=0x%08x)\n", __func__,
+    db_browse_log(browse, AUD_LOG_INFO, "%s: creating new browse (types=0x%08x)\n", "db_browse_new",
                   browse->types);
     aud_error_t result =
         db_browse_network_new(browse, browse->config.num_networks, browse->types, &browse->tree);
@@ -241,7 +241,7 @@ aud_error_t db_browse_new_with_options(aud_env* env, uint32_t types, unsigned op
         result = db_browse_sap_new(browse, &browse->sap);
         if (result != AUD_SUCCESS) {
             db_browse_log(browse, AUD_LOG_WARNING, "%s: Error getting AES67 SAP structure : %d\n",
-                          __func__, result);
+                          "db_browse_new", result);
             db_browse_network_free(browse->tree);
             delete browse;
             return result;
@@ -251,11 +251,11 @@ aud_error_t db_browse_new_with_options(aud_env* env, uint32_t types, unsigned op
     result = aud_interface_find_loopback(&loopback);
     if (result != AUD_SUCCESS) {
         db_browse_log(browse, AUD_LOG_WARNING, "%s: Error getting localhost interface index: %d\n",
-                      __func__, result);
+                      "db_browse_new", result);
     } else {
         browse->localhost_index = loopback.index;
         db_browse_log(browse, AUD_LOG_DEBUG, "%s: Found localhost interface with index %d\n",
-                      __func__, int(loopback.index));
+                      "db_browse_new", int(loopback.index));
     }
     *out = browse;
     return AUD_SUCCESS;
