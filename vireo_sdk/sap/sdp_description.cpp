@@ -154,7 +154,8 @@ aud_error_t parseLines(const std::vector<Line>& lines, sdp_description* out) {
         }
         seen[match] = true;
         current = match;
-        if (!kLines[match].handler || openerOf(match) == skipped_section) {
+        if (!kLines[match].handler ||
+            (skipped_section >= 0 && openerOf(match) == skipped_section)) {
             continue;
         }
         result = kLines[match].handler(lines[i].value, out);

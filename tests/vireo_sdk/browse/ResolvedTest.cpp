@@ -236,6 +236,46 @@ TEST_F(Resolved, ReplyOnAnotherInterfaceIsIgnored) {
         log_.logged("Resolved 'AMP-1' on network 0 using socket -1 (hosttarget=amp-1 port=4440)"));
 }
 
+// Browse replies: names must be shorter than the row's limit; a goodbye cancels the resolve.
+TEST_F(Resolved, BrowseReplyNameLimits) {
+    browse_->localhost_index = 1;
+    const struct {
+        const char* type;
+        std::string name;
+        bool queued;
+    } cases[] = {
+        {"_vireo-arc._udp.", std::string(31, 'a'), true},
+        {"_vireo-arc._udp.", std::string(32, 'b'), false},
+        {"_vireo-chan._udp.", std::string(30, 'c') + "@" + std::string(32, 'd'), true},
+        {"_vireo-chan._udp.", std::string(31, 'e') + "@" + std::string(32, 'f'), false},
+        {"_vireo-arc._udp.", "", false},
+        {"_other._udp.", "AMP-1", false},
+    };
+    for (const auto& c : cases) {
+        const size_t before = browse_->queued.count;
+        db_dnssd_browse(nullptr, kDNSServiceFlagsAdd, 7, 0, c.name.c_str(), c.type, "local.",
+                        browse_);
+        EXPECT_EQ(browse_->queued.count, before + (c.queued ? 1 : 0)) << c.name;
+    }
+    EXPECT_TRUE(log_.logged("Ignoring invalid name \"" + std::string(32, 'b') +
+                            "\" for service type _vireo-arc._udp."));
+    EXPECT_TRUE(log_.logged("unknown service type _other._udp."));
+    // Another interface is no network of this browse; the loop-back one is the localhost one.
+    db_dnssd_browse(nullptr, kDNSServiceFlagsAdd, 9, 0, "AMP-9", "_vireo-arc._udp.", "local.",
+                    browse_);
+    EXPECT_TRUE(
+        log_.logged("Ignoring advertisement AMP-9._vireo-arc._udp..local. "
+                    "flags=0x00000002 on invalid interface index 9"));
+    db_dnssd_browse(nullptr, kDNSServiceFlagsAdd, 1, 0, "AMP-L", "_vireo-arc._udp.", "local.",
+                    browse_);
+    const db_resolve* last = static_cast<db_resolve*>(browse_->queued.tail->item);
+    EXPECT_STREQ(last->name, "AMP-L");
+    EXPECT_EQ(last->network, unsigned(DB_BROWSE_NETWORK_LOCALHOST));
+    const size_t queued = browse_->queued.count;
+    db_dnssd_browse(nullptr, 0, 1, 0, "AMP-L", "_vireo-arc._udp.", "local.", browse_);
+    EXPECT_EQ(browse_->queued.count, queued - 1);
+}
+
 TEST(BrowsePtrData, WireFormOfTheInstance) {
     uint8_t data[256];
     const size_t length = db_browse_ptr_data("AMP-1", 0, data, sizeof data);
