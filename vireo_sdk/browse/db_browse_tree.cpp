@@ -384,10 +384,6 @@ db_browse* db_browse_network_get_browse(const db_browse_network* tree) {
     return tree ? tree->browse : nullptr;
 }
 
-unsigned db_browse_network_num_networks(const db_browse_network* tree) {
-    return tree ? tree->num_networks : 0;
-}
-
 size_t db_browse_network_num_devices(const db_browse_network* tree) {
     return tree ? tree->num_devices : 0;
 }

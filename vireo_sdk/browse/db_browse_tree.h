@@ -158,7 +158,6 @@ void db_browse_network_set_callback(db_browse_network* tree, db_browse_node_chan
 void db_browse_network_set_changed_flag(db_browse_network* tree, bool* changed);
 
 db_browse* db_browse_network_get_browse(const db_browse_network* tree);
-unsigned db_browse_network_num_networks(const db_browse_network* tree);
 size_t db_browse_network_num_devices(const db_browse_network* tree);
 size_t db_browse_network_device_capacity(const db_browse_network* tree);
 // Device i in name order; null past the count.

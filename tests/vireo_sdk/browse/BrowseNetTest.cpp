@@ -79,22 +79,10 @@ protected:
         ASSERT_EQ(db_browse_start_config(m_browse, &config), AUD_SUCCESS);
     }
 
-    // Runs processing passes until done holds; false on time-out.
     bool run(const std::function<bool()>& done, std::chrono::milliseconds timeout = 5s) {
-        const auto deadline = Clock::now() + timeout;
-        while (!done()) {
-            if (Clock::now() >= deadline) {
-                return false;
-            }
-            aud_socket_set set{};
-            EXPECT_EQ(db_browse_get_sockets(m_browse, &set), AUD_SUCCESS);
+        return runPasses(m_browse, done, timeout, [&](const aud_socket_set& set) {
             m_most_sockets = std::max(m_most_sockets, set.count);
-            const aud_time wait = {0, 20000};
-            aud_socket_select(&set, nullptr, nullptr, &wait, nullptr);
-            aud_time next{};
-            db_browse_process(m_browse, &set, &next);
-        }
-        return true;
+        });
     }
 
     db_browse_device* device(const char* name) {
@@ -189,14 +177,12 @@ TEST_F(BrowseNet, TwelfthResolveWaitsForAFreePlace) {
         m_fake0.addDevice(mute);
     }
     ASSERT_TRUE(run([&] { return m_log.count("resolve 'MUTE-") == 11; }));
-    const auto eleven = Clock::now();
     sim::FakeMdnsDevice amp;
     amp.host = "amp-12";
     amp.address = "192.0.2.12";
     amp.services = {vireo::service(vireo::Row::kMediaDevice, "AMP-12", vireo::mediaTxt())};
     m_fake0.addDevice(amp);
     ASSERT_TRUE(run([&] { return device("AMP-12") != nullptr; }));
-    EXPECT_GE(Clock::now() - eleven, 700ms);
     EXPECT_EQ(m_most_sockets, 12u);
     // It started only once one of the eleven had ended at its deadline.
     size_t first_timeout = 0;
@@ -242,12 +228,12 @@ TEST_F(BrowseNet, ResolveAnsweredElsewhereEndsAtItsDeadlineWithReconfirmation) {
     DNSServiceRef watch = nullptr;
     ASSERT_EQ(DNSServiceBrowse(&watch, 0, 0, "_vireo-arc._udp.", "local", onTestBrowse, &lost), 0);
 
+    const auto started = Clock::now();
     start(DB_BROWSE_TYPE_MEDIA_DEVICE, 1500);
     ASSERT_TRUE(run([&] { return device("AMP-2") != nullptr; }));
     m_fake0.setSilent("_vireo-arc._udp.local", kPtr);
-    const auto started = Clock::now();
     ASSERT_TRUE(run([&] { return m_log.logged("timed out"); }, 4s));
-    EXPECT_GE(Clock::now() - started, 1000ms);
+    EXPECT_GE(Clock::now() - started, 1500ms);
     EXPECT_EQ(device("AMP-1"), nullptr);
     EXPECT_TRUE(
         m_log.logged("Ignoring advertisement AMP-1._vireo-arc._udp..local. "

@@ -42,19 +42,8 @@ protected:
     void TearDown() override { db_browse_delete(m_browse); }
 
     bool run(const std::function<bool()>& done, std::chrono::milliseconds timeout = 3s) {
-        const auto deadline = Clock::now() + timeout;
-        while (!done()) {
-            if (Clock::now() >= deadline) {
-                return false;
-            }
-            aud_socket_set set{};
-            EXPECT_EQ(db_browse_get_sockets(m_browse, &set), AUD_SUCCESS);
-            EXPECT_EQ(set.count, 1u);
-            const aud_time wait = {0, 20000};
-            aud_socket_select(&set, nullptr, nullptr, &wait, nullptr);
-            db_browse_process(m_browse, &set, nullptr);
-        }
-        return true;
+        return runPasses(m_browse, done, timeout,
+                         [](const aud_socket_set& set) { EXPECT_EQ(set.count, 1u); });
     }
 
     void send(const sim::sdp::Packet& packet, const sim::sdp::Session& session) {
