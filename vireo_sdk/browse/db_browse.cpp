@@ -351,9 +351,12 @@ aud_error_t db_browse_start_config(db_browse* browse, const db_browse_config* co
         if (!browsed(browse, type)) {
             continue;
         }
-        const aud_error_t result =
-            type == DB_BROWSE_TYPE_INDEX_AES67 ? startSap(browse) : startType(browse, type);
+        const bool sap = type == DB_BROWSE_TYPE_INDEX_AES67;
+        const aud_error_t result = sap ? startSap(browse) : startType(browse, type);
         if (result != AUD_SUCCESS) {
+            if (sap) {
+                db_browse_stop(browse);
+            }
             return result;
         }
     }
