@@ -25,7 +25,7 @@ Entry* entryOf(void* data) {
     return reinterpret_cast<Entry*>(static_cast<unsigned char*>(data) - kDataOffset);
 }
 
-int64_t nowSeconds() {
+int64_t monotonicSeconds(void*) {
     aud_time now{};
     aud_time_get_monotonic(&now);
     return now.seconds;
@@ -38,14 +38,24 @@ struct aud_expiry_list {
     aud_expiry_callback callback;
     int64_t max_age;
     aud_list entries;
+    aud_expiry_clock clock;
+    void* clock_context;
 };
+
+namespace {
+
+int64_t nowSeconds(const aud_expiry_list* list) {
+    return list->clock(list->clock_context);
+}
+
+}  // namespace
 
 aud_error_t aud_expiry_list_new(void* owner, aud_expiry_list** list) {
     if (!list) {
         return AUD_ERR_INVALIDPARAMETER;
     }
-    aud_expiry_list* created =
-        new (std::nothrow) aud_expiry_list{owner, nullptr, AUD_EXPIRY_MAX_AGE, {}};
+    aud_expiry_list* created = new (std::nothrow)
+        aud_expiry_list{owner, nullptr, AUD_EXPIRY_MAX_AGE, {}, monotonicSeconds, nullptr};
     if (!created) {
         return AUD_ERR_NOMEMORY;
     }
@@ -73,6 +83,11 @@ void aud_expiry_list_set_max_age(aud_expiry_list* list, int64_t seconds) {
     list->max_age = seconds;
 }
 
+void aud_expiry_list_set_clock(aud_expiry_list* list, aud_expiry_clock clock, void* context) {
+    list->clock = clock ? clock : monotonicSeconds;
+    list->clock_context = clock ? context : nullptr;
+}
+
 void aud_expiry_list_clear(aud_expiry_list* list) {
     while (list->entries.head) {
         Entry* entry = static_cast<Entry*>(list->entries.head->item);
@@ -90,14 +105,14 @@ aud_error_t aud_expiry_list_add(aud_expiry_list* list, size_t size, void** data)
         return AUD_ERR_NOMEMORY;
     }
     aud_list_node_init(&entry->node, entry);
-    entry->seen = nowSeconds();
+    entry->seen = nowSeconds(list);
     aud_list_append(&list->entries, &entry->node);
     *data = dataOf(entry);
     return AUD_SUCCESS;
 }
 
-void aud_expiry_list_touch(aud_expiry_list*, void* data) {
-    entryOf(data)->seen = nowSeconds();
+void aud_expiry_list_touch(aud_expiry_list* list, void* data) {
+    entryOf(data)->seen = nowSeconds(list);
 }
 
 void aud_expiry_list_remove(aud_expiry_list*, void* data) {
@@ -112,7 +127,7 @@ void* aud_expiry_list_next(const aud_expiry_list* list, void* data) {
 }
 
 void aud_expiry_list_expire(aud_expiry_list* list) {
-    const int64_t now = nowSeconds();
+    const int64_t now = nowSeconds(list);
     aud_list_node* node = list->entries.head;
     while (node) {
         Entry* entry = static_cast<Entry*>(node->item);

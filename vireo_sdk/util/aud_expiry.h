@@ -16,6 +16,8 @@ enum {
 };
 
 typedef void (*aud_expiry_callback)(void* owner, int kind, void* data);
+// The list's clock in seconds (monotonic by default).
+typedef int64_t (*aud_expiry_clock)(void* context);
 
 aud_error_t aud_expiry_list_new(void* owner, aud_expiry_list** list);
 // Frees the list and its entries without reports.
@@ -23,6 +25,8 @@ void aud_expiry_list_free(aud_expiry_list* list);
 size_t aud_expiry_list_count(const aud_expiry_list* list);
 void aud_expiry_list_set_callback(aud_expiry_list* list, aud_expiry_callback callback);
 void aud_expiry_list_set_max_age(aud_expiry_list* list, int64_t seconds);
+// Null restores the monotonic clock.
+void aud_expiry_list_set_clock(aud_expiry_list* list, aud_expiry_clock clock, void* context);
 // Frees every entry without reports.
 void aud_expiry_list_clear(aud_expiry_list* list);
 
