@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "util/aud_expiry.h"
@@ -141,6 +142,71 @@ TEST(ExpiryList, ExpiresOldEntriesWithAReportAndClearsSilently) {
     EXPECT_EQ(aud_expiry_list_count(list), 0u);
     EXPECT_EQ(reports.kinds.size(), 2u);
     aud_expiry_list_free(list);
+}
+
+// An owner whose expiry callback removes the entry after the reported one, or clears the list.
+struct Meddler {
+    aud_expiry_list* list = nullptr;
+    bool clear = false;
+    std::vector<int> reported;
+};
+
+void onExpiredMeddle(void* owner, int, void* data) {
+    auto* meddler = static_cast<Meddler*>(owner);
+    meddler->reported.push_back(*static_cast<int*>(data));
+    if (meddler->clear) {
+        aud_expiry_list_clear(meddler->list);
+        return;
+    }
+    int* wanted = nullptr;
+    for (void* d = aud_expiry_list_next(meddler->list, nullptr); d;
+         d = aud_expiry_list_next(meddler->list, d)) {
+        if (*static_cast<int*>(d) == *static_cast<int*>(data) + 1) {
+            wanted = static_cast<int*>(d);
+        }
+    }
+    if (wanted) {
+        aud_expiry_list_remove(meddler->list, wanted);
+    }
+}
+
+int64_t fixedClock(void* context) {
+    return *static_cast<int64_t*>(context);
+}
+
+TEST(ExpiryList, CallbacksMayRemoveOtherEntriesOrClearTheList) {
+    struct Case {
+        bool clear;
+        std::vector<int> stale;  // entries old enough to expire
+        std::vector<int> reported;
+        size_t left;
+    };
+    // Values 1-4; the callback removes value + 1 when it is still listed.
+    const Case cases[] = {
+        {false, {1, 2, 3, 4}, {1, 3}, 0}, {false, {1, 2}, {1}, 2}, {false, {2, 4}, {2, 4}, 1},
+        {true, {1, 2, 3, 4}, {1}, 0},     {true, {2, 3}, {2}, 0},
+    };
+    for (const Case& c : cases) {
+        Meddler meddler;
+        meddler.clear = c.clear;
+        int64_t now = 0;
+        ASSERT_EQ(aud_expiry_list_new(&meddler, &meddler.list), AUD_SUCCESS);
+        aud_expiry_list_set_callback(meddler.list, onExpiredMeddle);
+        aud_expiry_list_set_clock(meddler.list, fixedClock, &now);
+        aud_expiry_list_set_max_age(meddler.list, 10);
+        for (int v : {1, 2, 3, 4}) {
+            const bool stale = std::find(c.stale.begin(), c.stale.end(), v) != c.stale.end();
+            now = stale ? 0 : 10;
+            void* data = nullptr;
+            ASSERT_EQ(aud_expiry_list_add(meddler.list, sizeof(int), &data), AUD_SUCCESS);
+            *static_cast<int*>(data) = v;
+        }
+        now = 10;
+        aud_expiry_list_expire(meddler.list);
+        EXPECT_EQ(meddler.reported, c.reported) << c.clear << " " << c.stale.size();
+        EXPECT_EQ(aud_expiry_list_count(meddler.list), c.left);
+        aud_expiry_list_free(meddler.list);
+    }
 }
 
 }  // namespace

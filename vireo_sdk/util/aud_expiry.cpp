@@ -1,6 +1,7 @@
 #include "util/aud_expiry.h"
 
 #include <cstdlib>
+#include <initializer_list>
 #include <new>
 
 #include "platform/aud_time.h"
@@ -38,6 +39,7 @@ struct aud_expiry_list {
     aud_expiry_callback callback;
     int64_t max_age;
     aud_list entries;
+    aud_list expiring;  // unlinked by aud_expiry_list_expire, not yet reported
     aud_expiry_clock clock;
     void* clock_context;
 };
@@ -55,11 +57,12 @@ aud_error_t aud_expiry_list_new(void* owner, aud_expiry_list** list) {
         return AUD_ERR_INVALIDPARAMETER;
     }
     aud_expiry_list* created = new (std::nothrow)
-        aud_expiry_list{owner, nullptr, AUD_EXPIRY_MAX_AGE, {}, monotonicSeconds, nullptr};
+        aud_expiry_list{owner, nullptr, AUD_EXPIRY_MAX_AGE, {}, {}, monotonicSeconds, nullptr};
     if (!created) {
         return AUD_ERR_NOMEMORY;
     }
     aud_list_init(&created->entries);
+    aud_list_init(&created->expiring);
     *list = created;
     return AUD_SUCCESS;
 }
@@ -72,7 +75,7 @@ void aud_expiry_list_free(aud_expiry_list* list) {
 }
 
 size_t aud_expiry_list_count(const aud_expiry_list* list) {
-    return list ? list->entries.count : 0;
+    return list ? list->entries.count + list->expiring.count : 0;
 }
 
 void aud_expiry_list_set_callback(aud_expiry_list* list, aud_expiry_callback callback) {
@@ -89,10 +92,12 @@ void aud_expiry_list_set_clock(aud_expiry_list* list, aud_expiry_clock clock, vo
 }
 
 void aud_expiry_list_clear(aud_expiry_list* list) {
-    while (list->entries.head) {
-        Entry* entry = static_cast<Entry*>(list->entries.head->item);
-        aud_list_remove(&entry->node);
-        std::free(entry);
+    for (aud_list* entries : {&list->entries, &list->expiring}) {
+        while (entries->head) {
+            Entry* entry = static_cast<Entry*>(entries->head->item);
+            aud_list_remove(&entry->node);
+            std::free(entry);
+        }
     }
 }
 
@@ -122,22 +127,32 @@ void aud_expiry_list_remove(aud_expiry_list*, void* data) {
 }
 
 void* aud_expiry_list_next(const aud_expiry_list* list, void* data) {
-    aud_list_node* node = data ? entryOf(data)->node.next : list->entries.head;
+    const aud_list_node* at = data ? &entryOf(data)->node : nullptr;
+    aud_list_node* node = at ? at->next : list->entries.head;
+    // Entries waiting for their expiry report are still listed, after the others.
+    if (!node && (!at || at->list == &list->entries)) {
+        node = list->expiring.head;
+    }
     return node ? dataOf(static_cast<Entry*>(node->item)) : nullptr;
 }
 
 void aud_expiry_list_expire(aud_expiry_list* list) {
     const int64_t now = nowSeconds(list);
+    // Unlinks the expired entries first: a callback may remove or clear any entry, these too.
     aud_list_node* node = list->entries.head;
     while (node) {
         Entry* entry = static_cast<Entry*>(node->item);
         node = node->next;
         if (now - entry->seen >= list->max_age) {
-            aud_list_remove(&entry->node);
-            if (list->callback) {
-                list->callback(list->owner, AUD_EXPIRY_REMOVED, dataOf(entry));
-            }
-            std::free(entry);
+            aud_list_append(&list->expiring, &entry->node);
         }
+    }
+    while (list->expiring.head) {
+        Entry* entry = static_cast<Entry*>(list->expiring.head->item);
+        aud_list_remove(&entry->node);
+        if (list->callback) {
+            list->callback(list->owner, AUD_EXPIRY_REMOVED, dataOf(entry));
+        }
+        std::free(entry);
     }
 }
