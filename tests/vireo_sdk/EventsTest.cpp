@@ -201,6 +201,54 @@ TEST_F(Loop, SocketRegistrationModesAndDispatch) {
     close(pair[1]);
 }
 
+struct Reader {
+    std::vector<std::string>* log;
+    std::string name;
+    aud_socket_t unregister = AUD_SOCKET_INVALID;  // released by this callback
+};
+
+void onReadableReader(dt_loop* loop, aud_socket_t socket, int set, void* context) {
+    auto* reader = static_cast<Reader*>(context);
+    reader->log->push_back(reader->name);
+    char byte;
+    EXPECT_EQ(read(socket, &byte, 1), 1);
+    if (reader->unregister != AUD_SOCKET_INVALID) {
+        EXPECT_EQ(
+            dt_socket_register(loop, reader->unregister, set, nullptr, nullptr, DT_REGISTER_CHANGE),
+            AUD_SUCCESS);
+    }
+}
+
+TEST_F(Loop, ACallbackReleasingTheNextRegistrationDoesNotSkipTheRest) {
+    int pairs[3][2];
+    Reader readers[3] = {{&log_, "a"}, {&log_, "b"}, {&log_, "c"}};
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pairs[i]), 0);
+        ASSERT_EQ(write(pairs[i][1], "x", 1), 1);
+        ASSERT_EQ(dt_socket_register(loop_, pairs[i][0], DT_SOCKET_READ, onReadableReader,
+                                     &readers[i], DT_REGISTER_ADD),
+                  AUD_SUCCESS);
+    }
+    readers[0].unregister = pairs[1][0];
+    const aud_time wait = at(0, 1000);
+    dt_loop_run_once(loop_, &wait);
+    EXPECT_EQ(log_, (std::vector<std::string>{"a", "c"}));
+    // The released registration is gone; the socket can be registered again.
+    readers[0].unregister = AUD_SOCKET_INVALID;
+    EXPECT_EQ(dt_socket_register(loop_, pairs[1][0], DT_SOCKET_READ, onReadableReader, &readers[1],
+                                 DT_REGISTER_ADD),
+              AUD_SUCCESS);
+    ASSERT_EQ(write(pairs[0][1], "x", 1), 1);
+    ASSERT_EQ(write(pairs[2][1], "x", 1), 1);
+    log_.clear();
+    dt_loop_run_once(loop_, &wait);
+    EXPECT_EQ(log_, (std::vector<std::string>{"a", "c", "b"}));
+    for (auto& pair : pairs) {
+        close(pair[0]);
+        close(pair[1]);
+    }
+}
+
 TEST_F(Loop, RunOnceFiresDueTimers) {
     Fired a{&log_, "a"};
     dt_timer* timer = nullptr;

@@ -19,8 +19,8 @@ dt_registration* findRegistration(dt_loop* loop, aud_socket_t socket, int set) {
 void unregister(dt_loop* loop, dt_registration* registration) {
     aud_socket_set_remove(&loop->sets[registration->set].sockets, registration->socket);
     if (loop->dispatching) {
+        // Stays listed until the dispatch ends, so that the walk over the set goes on.
         registration->state = DT_ENTRY_RELEASED;
-        aud_list_append(&loop->released_registrations, &registration->node);
     } else {
         aud_list_remove(&registration->node);
         delete registration;
@@ -32,7 +32,7 @@ void dispatchSockets(dt_loop* loop, aud_socket_set ready[3]) {
         aud_list_node* n = loop->sets[set].registrations.head;
         while (n) {
             auto* registration = static_cast<dt_registration*>(n->item);
-            // A callback may release this registration (it then moves to the released list).
+            // Callbacks may release registrations; released ones stay listed until the end.
             n = n->next;
             if (registration->state != DT_ENTRY_RELEASED &&
                 aud_socket_set_contains(&ready[set], registration->socket)) {
@@ -58,7 +58,6 @@ aud_error_t dt_loop_new(dt_loop** loop) {
     }
     aud_list_init(&created->timers);
     aud_list_init(&created->pending);
-    aud_list_init(&created->released_registrations);
     aud_list_init(&created->released_timers);
     *loop = created;
     return AUD_SUCCESS;
@@ -157,10 +156,16 @@ aud_error_t dt_loop_run_once(dt_loop* loop, const aud_time* max_wait) {
 }
 
 void dt_loop_end_dispatch(dt_loop* loop) {
-    while (loop->released_registrations.head) {
-        auto* registration = static_cast<dt_registration*>(loop->released_registrations.head->item);
-        aud_list_remove(&registration->node);
-        delete registration;
+    for (dt_socket_group& group : loop->sets) {
+        aud_list_node* n = group.registrations.head;
+        while (n) {
+            auto* registration = static_cast<dt_registration*>(n->item);
+            n = n->next;
+            if (registration->state == DT_ENTRY_RELEASED) {
+                aud_list_remove(&registration->node);
+                delete registration;
+            }
+        }
     }
     while (loop->released_timers.head) {
         auto* timer = static_cast<dt_timer*>(loop->released_timers.head->item);

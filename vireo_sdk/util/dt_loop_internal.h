@@ -36,9 +36,8 @@ struct dt_timer {
 
 struct dt_loop {
     dt_socket_group sets[3];
-    aud_list timers;                  // ordered by expiry
-    aud_list pending;                 // scheduled while dispatching
-    aud_list released_registrations;  // freed while dispatching
+    aud_list timers;   // ordered by expiry
+    aud_list pending;  // scheduled while dispatching
     aud_list released_timers;
     bool dispatching;
 };
