@@ -71,6 +71,9 @@ bool readRecords(const uint8_t* data, DnsReader& reader, uint16_t count,
         }
         record.rrclass = rrclass & 0x7fff;
         record.cache_flush = (rrclass & 0x8000) != 0;
+        if (record.ttl & 0x80000000u) {
+            record.ttl = 0;  // a TTL with the top bit set counts as zero
+        }
         out.push_back(std::move(record));
     }
     return true;

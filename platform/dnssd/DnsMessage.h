@@ -33,7 +33,7 @@ struct DnsRecord {
     uint16_t type = 0;
     uint16_t rrclass = 0;
     bool cache_flush = false;
-    uint32_t ttl = 0;
+    uint32_t ttl = 0;  // received with the top bit set: 0
     Bytes rdata;
 };
 

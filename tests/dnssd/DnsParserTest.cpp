@@ -78,6 +78,25 @@ TEST(DnsParser, ReadsSrvTxtAndA) {
     EXPECT_EQ(parsed->answers[2].rdata, (Bytes{192, 0, 2, 7}));
 }
 
+TEST(DnsParser, ReadsATtlWithTheTopBitSetAsZero) {
+    const struct {
+        Bytes ttl;
+        uint32_t read;
+    } cases[] = {
+        {{0x7f, 0xff, 0xff, 0xff}, 0x7fffffffu},
+        {{0x80, 0, 0, 0}, 0},
+        {{0xff, 0xff, 0xff, 0xff}, 0},
+    };
+    for (const auto& c : cases) {
+        const Bytes message =
+            header(0, 1) + kLocal + Bytes{0, 1, 0, 1} + c.ttl + Bytes{0, 4, 192, 0, 2, 7};
+        const auto parsed = parseDnsMessage(message.data(), message.size());
+        ASSERT_TRUE(parsed);
+        ASSERT_EQ(parsed->answers.size(), 1u);
+        EXPECT_EQ(parsed->answers[0].ttl, c.read);
+    }
+}
+
 TEST(DnsParser, AcceptsLongestNameAndLabel) {
     // 4 labels of 63 bytes would be 257 bytes; 3 of 63 and one of 61 make exactly 255.
     Bytes name = longName(3, 63);

@@ -220,6 +220,29 @@ TEST_F(QuerierTest, GoodbyeRemovesAfterASecondAndUnrefreshedRecordsExpire) {
     EXPECT_EQ(gone[0].name, "Amp B");
 }
 
+TEST_F(QuerierTest, HugeTtlsNeitherOverflowNorExpire) {
+    browse();
+    receive({ptr("Amp", 0x7fffffff), ptr("Other", 0xffffffff)});  // the top bit: TTL 0
+    auto added = events();
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(added[0].name, "Amp");
+    advance(20s);
+    EXPECT_TRUE(events().empty());
+    // No refresh queries: interface 2 with the record is asked as often as 3 without.
+    EXPECT_EQ(queryTimes(2, 12).size(), queryTimes(3, 12).size());
+    for (const Sent& s : m_sent) {
+        if (s.ifindex == 2) {
+            ASSERT_EQ(s.message.answers.size(), 1u);
+            EXPECT_GE(s.message.answers[0].ttl, 0x7fffffffu - 20);
+        }
+    }
+    receive({ptr("Amp", 0xffffffff)});  // a goodbye
+    advance(1100ms);
+    const auto gone = events();
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_EQ(gone[0].flags & kDNSServiceFlagsAdd, 0u);
+}
+
 TEST_F(QuerierTest, CacheFlushRetiresOlderRecordsOfTheSet) {
     const std::string instance = std::string("Amp.") + kType;
     m_querier.add(operation(Operation::Kind::kQuery, instance, 33), m_now);
