@@ -107,6 +107,7 @@ bool FakeMdnsResponder::start() {
         ::setsockopt(m_socket, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
         ::setsockopt(m_socket, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
         ::setsockopt(m_socket, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
+        ::setsockopt(m_socket, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0 ||
         ::setsockopt(m_socket, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0 ||
         ::bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         ::setsockopt(m_socket, IPPROTO_IP, IP_ADD_MEMBERSHIP, &join, sizeof join) != 0 ||

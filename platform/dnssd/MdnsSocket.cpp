@@ -36,6 +36,30 @@ std::vector<uint32_t> multicastInterfaces() {
     return found;
 }
 
+namespace {
+
+// The source lies in a subnet of one of the interface's IPv4 addresses.
+bool onSubnet(uint32_t ifindex, in_addr source) {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return false;
+    }
+    bool found = false;
+    for (const ifaddrs* item = list; item && !found; item = item->ifa_next) {
+        if (!item->ifa_addr || !item->ifa_netmask || item->ifa_addr->sa_family != AF_INET ||
+            ::if_nametoindex(item->ifa_name) != ifindex) {
+            continue;
+        }
+        const auto* address = reinterpret_cast<const sockaddr_in*>(item->ifa_addr);
+        const auto* mask = reinterpret_cast<const sockaddr_in*>(item->ifa_netmask);
+        found = ((address->sin_addr.s_addr ^ source.s_addr) & mask->sin_addr.s_addr) == 0;
+    }
+    ::freeifaddrs(list);
+    return found;
+}
+
+}  // namespace
+
 MdnsSocket::~MdnsSocket() {
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -56,6 +80,7 @@ bool MdnsSocket::open() {
     if (::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on) != 0 ||
         ::setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0 ||
+        ::setsockopt(m_fd, IPPROTO_IP, IP_RECVTTL, &on, sizeof on) != 0 ||
         ::setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0 ||
         ::setsockopt(m_fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0 ||
         ::bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
@@ -110,7 +135,7 @@ bool MdnsSocket::receive(Bytes& datagram, uint32_t& ifindex, uint16_t& source_po
         datagram.resize(kMaxDatagram);
         sockaddr_in from{};
         iovec part{datagram.data(), datagram.size()};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(int))];
         msghdr message{};
         message.msg_name = &from;
         message.msg_namelen = sizeof from;
@@ -129,21 +154,38 @@ bool MdnsSocket::receive(Bytes& datagram, uint32_t& ifindex, uint16_t& source_po
             continue;
         }
         ifindex = 0;
+        in_addr destination{};
+        int ttl = -1;
         for (cmsghdr* item = CMSG_FIRSTHDR(&message); item; item = CMSG_NXTHDR(&message, item)) {
             if (item->cmsg_level == IPPROTO_IP && item->cmsg_type == IP_PKTINFO) {
                 in_pktinfo info;
                 std::copy_n(reinterpret_cast<const char*>(CMSG_DATA(item)), sizeof info,
                             reinterpret_cast<char*>(&info));
                 ifindex = uint32_t(info.ipi_ifindex);
+                destination = info.ipi_addr;
+            } else if (item->cmsg_level == IPPROTO_IP && item->cmsg_type == IP_TTL) {
+                std::copy_n(reinterpret_cast<const char*>(CMSG_DATA(item)), sizeof ttl,
+                            reinterpret_cast<char*>(&ttl));
             }
         }
-        if (ifindex == 0) {
+        if (ifindex == 0 || !fromLink(ifindex, destination, from.sin_addr, ttl)) {
             continue;
         }
         datagram.resize(size_t(length));
         source_port = ntohs(from.sin_port);
         return true;
     }
+}
+
+bool MdnsSocket::fromLink(uint32_t ifindex, in_addr destination, in_addr source, int ttl) {
+    // The group's scope is the link; a unicast datagram needs a TTL no router has lowered,
+    // or when the TTL is unknown, a source on the interface's subnet.
+    in_addr group{};
+    ::inet_pton(AF_INET, kMdnsGroup, &group);
+    if (destination.s_addr == group.s_addr) {
+        return true;
+    }
+    return ttl >= 0 ? ttl == 255 : onSubnet(ifindex, source);
 }
 
 InterfaceWatch::~InterfaceWatch() {

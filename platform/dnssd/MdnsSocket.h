@@ -1,5 +1,7 @@
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -28,11 +30,13 @@ public:
     // joined.
     std::vector<uint32_t> join(const std::vector<uint32_t>& interfaces);
     void send(uint32_t ifindex, const Bytes& datagram);
-    // One waiting datagram; false when none is left. Datagrams that were cut are skipped.
+    // One waiting datagram; false when none is left. Datagrams that were cut, and those that
+    // may come from beyond the link they arrived on, are skipped.
     bool receive(Bytes& datagram, uint32_t& ifindex, uint16_t& source_port);
 
 private:
     bool membership(uint32_t ifindex, bool add);
+    static bool fromLink(uint32_t ifindex, in_addr destination, in_addr source, int ttl);
 
     int m_fd = -1;
     std::vector<uint32_t> m_joined;

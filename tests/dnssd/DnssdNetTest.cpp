@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <linux/if_ether.h>
+#include <linux/if_packet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "FakeMdnsResponder.h"
+#include "FakeMdnsWire.h"
 #include "Timing.h"
 #include "vireo_dns_sd.h"
 
@@ -148,6 +152,72 @@ std::string ptrData(const std::string& instance) {
     return data;
 }
 
+// A unicast mDNS response to 192.0.2.1 from 192.0.2.77, port 5353 both ends, sent into the
+// peer of mdns0 as a frame so that it arrives on mdns0 with the given IP TTL.
+bool injectResponse(const std::string& instance, uint8_t ttl) {
+    sim::mdns::WireRecord ptr;
+    ptr.name = sim::mdns::parseName("_vireo-arc._udp.local");
+    ptr.type = kDNSServiceType_PTR;
+    ptr.ttl = 120;
+    ptr.rdata = sim::mdns::nameBytes(sim::mdns::parseName(instance + "._vireo-arc._udp.local"));
+    const std::vector<uint8_t> payload = sim::mdns::encodeResponse({ptr}, {});
+    const size_t total = 28 + payload.size();
+    std::vector<uint8_t> packet = {0x45,
+                                   0,
+                                   uint8_t(total >> 8),
+                                   uint8_t(total),
+                                   0,
+                                   0,
+                                   0x40,
+                                   0,
+                                   ttl,
+                                   17,
+                                   0,
+                                   0,
+                                   192,
+                                   0,
+                                   2,
+                                   77,
+                                   192,
+                                   0,
+                                   2,
+                                   1};
+    uint32_t sum = 0;
+    for (size_t i = 0; i < packet.size(); i += 2) {
+        sum += uint32_t(packet[i] << 8 | packet[i + 1]);
+    }
+    sum = (sum & 0xffff) + (sum >> 16);
+    sum = (sum & 0xffff) + (sum >> 16);
+    packet[10] = uint8_t(~sum >> 8);
+    packet[11] = uint8_t(~sum);
+    const size_t udp = 8 + payload.size();
+    const std::vector<uint8_t> header = {0x14,         0xe9, 0x14, 0xe9, uint8_t(udp >> 8),
+                                         uint8_t(udp), 0,    0};  // no checksum
+    packet.insert(packet.end(), header.begin(), header.end());
+    packet.insert(packet.end(), payload.begin(), payload.end());
+
+    const int fd = ::socket(AF_PACKET, SOCK_DGRAM | SOCK_CLOEXEC, htons(ETH_P_IP));
+    ifreq request{};
+    std::strncpy(request.ifr_name, "mdns0", IFNAMSIZ - 1);
+    if (fd < 0 || ::ioctl(fd, SIOCGIFHWADDR, &request) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return false;
+    }
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_protocol = htons(ETH_P_IP);
+    to.sll_ifindex = int(::if_nametoindex("mdns0-p"));
+    to.sll_halen = 6;
+    std::copy_n(request.ifr_hwaddr.sa_data, 6, to.sll_addr);
+    const bool sent =
+        ::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&to),
+                 sizeof to) == ssize_t(packet.size());
+    ::close(fd);
+    return sent;
+}
+
 size_t countWith(const Events& events, DNSServiceFlags flags) {
     size_t count = 0;
     for (const Event& event : events.list) {
@@ -226,6 +296,22 @@ TEST_F(DnssdNet, SilentDeviceDisappearsWhenItsTtlRunsOut) {
     const auto lived = events.list.back().when - events.list.front().when;
     EXPECT_GE(lived, 1800ms);
     EXPECT_LE(lived, 2500ms);
+    DNSServiceRefDeallocate(ref);
+}
+
+TEST_F(DnssdNet, UnicastResponsesThatCrossedARouterAreIgnored) {
+    m_fake.stop();  // unicast to the shared port goes to one of its sockets only
+    Events events;
+    DNSServiceRef ref = browse(events);
+    std::this_thread::sleep_for(300ms);  // the engine has joined mdns0
+    ASSERT_TRUE(injectResponse("Routed Amp", 64));
+    ASSERT_TRUE(injectResponse("Linked Amp", 255));
+    ASSERT_TRUE(pump(ref, [&] { return !events.list.empty(); }));
+    EXPECT_FALSE(pump(
+        ref, [&] { return events.list.size() > 1; }, 300ms));
+    ASSERT_EQ(events.list.size(), 1u);
+    EXPECT_EQ(events.list[0].name, "Linked Amp");
+    EXPECT_EQ(events.list[0].ifindex, m_ifindex);
     DNSServiceRefDeallocate(ref);
 }
 
