@@ -14,9 +14,10 @@ constexpr int kRefreshQueries = 4;  // at 80, 85, 90 and 95 % of the TTL
 
 }  // namespace
 
-Querier::Querier(const Timing& timing, Send send)
+Querier::Querier(const Timing& timing, Send send, size_t max_records)
     : m_timing(timing),
       m_send(std::move(send)),
+      m_max_records(max_records),
       m_random(uint32_t(Clock::now().time_since_epoch().count())) {}
 
 std::string Querier::questionKey(const Labels& name, uint16_t type, uint32_t ifindex) {
@@ -101,22 +102,36 @@ void Querier::receive(const DnsMessage& message, uint32_t ifindex, Clock::time_p
         !joined(ifindex)) {
         return;
     }
-    std::vector<const DnsRecord*> flushing;
+    std::vector<const DnsRecord*> records;
     for (const auto* section : {&message.answers, &message.additionals}) {
         for (const DnsRecord& record : *section) {
-            if (record.rrclass != kClassIn) {
+            if (record.rrclass == kClassIn) {
+                records.push_back(&record);
+            }
+        }
+    }
+    // Records nobody asked for are left out, unless they are related to cached ones (such as
+    // the address of a service's host); a second look takes those related to later ones.
+    std::vector<const DnsRecord*> flushing;
+    for (int look = 0; look < 2; ++look) {
+        std::vector<const DnsRecord*> left;
+        for (const DnsRecord* record : records) {
+            if (!wanted(ifindex, *record) && !m_cache.related(record->name)) {
+                left.push_back(record);
                 continue;
             }
             CacheEntry* entry = nullptr;
             const auto update =
-                m_cache.insert(ifindex, record, now, m_timing.goodbye_delay, &entry);
+                m_cache.insert(ifindex, *record, now, m_timing.goodbye_delay, &entry);
             if (update == RecordCache::Update::kAdded) {
                 added(*entry);
+                limitCache(entry);
             }
-            if (record.cache_flush && record.ttl > 0) {
-                flushing.push_back(&record);
+            if (record->cache_flush && record->ttl > 0) {
+                flushing.push_back(record);
             }
         }
+        records = std::move(left);
     }
     for (const DnsRecord* record : flushing) {
         m_cache.flushOthers(ifindex, *record, now, m_timing.goodbye_delay);
@@ -231,6 +246,38 @@ bool Querier::interesting(const CacheEntry& entry) const {
         }
     }
     return false;
+}
+
+bool Querier::wanted(uint32_t ifindex, const DnsRecord& record) const {
+    CacheEntry probe;
+    probe.ifindex = ifindex;
+    probe.record = record;
+    return interesting(probe);
+}
+
+void Querier::limitCache(const CacheEntry* kept) {
+    if (m_cache.size() <= m_max_records) {
+        return;
+    }
+    // The oldest record nobody wants goes first, else the oldest of all.
+    auto oldest = m_cache.entries().end();
+    auto oldest_unwanted = m_cache.entries().end();
+    for (auto it = m_cache.entries().begin(); it != m_cache.entries().end(); ++it) {
+        if (&*it == kept) {
+            continue;
+        }
+        if (oldest == m_cache.entries().end() || it->received < oldest->received) {
+            oldest = it;
+        }
+        if (!interesting(*it) && (oldest_unwanted == m_cache.entries().end() ||
+                                  it->received < oldest_unwanted->received)) {
+            oldest_unwanted = it;
+        }
+    }
+    const auto victim = oldest_unwanted != m_cache.entries().end() ? oldest_unwanted : oldest;
+    if (victim != m_cache.entries().end()) {
+        removed(m_cache.take(victim));
+    }
 }
 
 Clock::time_point Querier::refreshTime(const CacheEntry& entry) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,7 +20,9 @@ class Querier {
 public:
     using Send = std::function<void(uint32_t ifindex, const Bytes& datagram)>;
 
-    Querier(const Timing& timing, Send send);
+    static constexpr size_t kMaxRecords = 4096;  // cached records at most
+
+    Querier(const Timing& timing, Send send, size_t max_records = kMaxRecords);
 
     uint64_t add(Operation operation, Clock::time_point now);
     void remove(uint64_t id);
@@ -50,6 +53,9 @@ private:
     bool joined(uint32_t ifindex) const;
     void sendQuery(uint32_t ifindex, const Labels& name, uint16_t type, Clock::time_point now);
     bool interesting(const CacheEntry& entry) const;
+    bool wanted(uint32_t ifindex, const DnsRecord& record) const;
+    // Past the maximum, drops a record other than `kept`.
+    void limitCache(const CacheEntry* kept);
     Clock::time_point refreshTime(const CacheEntry& entry) const;
     void added(const CacheEntry& entry);
     void removed(const CacheEntry& entry);
@@ -57,6 +63,7 @@ private:
 
     Timing m_timing;
     Send m_send;
+    size_t m_max_records;
     std::minstd_rand m_random;
     uint64_t m_next_id = 1;
     std::map<uint64_t, Operation> m_operations;

@@ -19,6 +19,38 @@ bool CacheEntry::matches(uint32_t interface_filter, const Labels& name, uint16_t
            record.rrclass == rrclass && sameName(record.name, name);
 }
 
+std::optional<Labels> recordTarget(const DnsRecord& record) {
+    if (record.type == kTypePtr || record.type == kTypeCname || record.type == kTypeNs) {
+        return rdataName(record.rdata);
+    }
+    if (record.type == kTypeSrv) {
+        const auto srv = rdataSrv(record.rdata);
+        if (srv) {
+            return srv->target;
+        }
+    }
+    return std::nullopt;
+}
+
+void RecordCache::index(const CacheEntry& entry, int change) {
+    std::vector<std::string> keys{nameKey(entry.record.name)};
+    const auto target = recordTarget(entry.record);
+    if (target) {
+        keys.push_back(nameKey(*target));
+    }
+    for (const std::string& key : keys) {
+        const auto count = m_related.emplace(key, 0).first;
+        count->second += change;
+        if (count->second <= 0) {
+            m_related.erase(count);
+        }
+    }
+}
+
+bool RecordCache::related(const Labels& name) const {
+    return m_related.count(nameKey(name)) > 0;
+}
+
 RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& record,
                                         Clock::time_point now, Clock::duration goodbye_delay,
                                         CacheEntry** entry) {
@@ -51,6 +83,7 @@ RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& recor
     added.received = now;
     added.expires = now + std::chrono::seconds(record.ttl);
     m_entries.push_back(std::move(added));
+    index(m_entries.back(), 1);
     *entry = &m_entries.back();
     return Update::kAdded;
 }
@@ -70,12 +103,18 @@ std::vector<CacheEntry> RecordCache::take(const std::function<bool(const CacheEn
     std::vector<CacheEntry> removed;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (remove(*it)) {
-            removed.push_back(std::move(*it));
-            it = m_entries.erase(it);
+            removed.push_back(take(it++));
         } else {
             ++it;
         }
     }
+    return removed;
+}
+
+CacheEntry RecordCache::take(Iterator entry) {
+    index(*entry, -1);
+    CacheEntry removed = std::move(*entry);
+    m_entries.erase(entry);
     return removed;
 }
 

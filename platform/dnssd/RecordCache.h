@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "DnsMessage.h"
@@ -32,10 +35,14 @@ struct CacheEntry {
                  uint16_t rrclass) const;
 };
 
+// The name a PTR, CNAME, NS or SRV record points to.
+std::optional<Labels> recordTarget(const DnsRecord& record);
+
 // Records heard per interface, with their lifetimes.
 class RecordCache {
 public:
     enum class Update { kAdded, kRefreshed, kLeaving, kIgnored };
+    using Iterator = std::list<CacheEntry>::iterator;
 
     // Takes in one received record; `entry` is set for kAdded and kRefreshed.
     Update insert(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
@@ -45,12 +52,20 @@ public:
                      Clock::duration delay);
     // Removes and returns every entry for which `remove` holds.
     std::vector<CacheEntry> take(const std::function<bool(const CacheEntry&)>& remove);
+    CacheEntry take(Iterator entry);
+    // Some entry has this name, or points to it.
+    bool related(const Labels& name) const;
 
     std::list<CacheEntry>& entries() { return m_entries; }
     const std::list<CacheEntry>& entries() const { return m_entries; }
+    size_t size() const { return m_entries.size(); }
 
 private:
+    // Counts the entry's name and target in (or out of) the index of related names.
+    void index(const CacheEntry& entry, int change);
+
     std::list<CacheEntry> m_entries;
+    std::map<std::string, int> m_related;  // name keys: entries per name and per target
 };
 
 }  // namespace vireo_dnssd

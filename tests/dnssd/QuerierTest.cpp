@@ -267,7 +267,11 @@ TEST_F(QuerierTest, CacheFlushRetiresOlderRecordsOfTheSet) {
 }
 
 TEST_F(QuerierTest, ReconfirmIsRateLimitedAndRemovesOnlyWhatStaysUnanswered) {
+    browse();
     receive({ptr("Amp X", 4500), ptr("Amp Y", 4500)});
+    ASSERT_EQ(events().size(), 2u);
+    advance(16s);  // the browse's next query is due at about 31 s
+    m_sent.clear();
     const auto x = sim::mdns::nameBytes(sim::mdns::parseName(std::string("Amp X.") + kType));
     const auto name = *vireo_dnssd::parseNameText(kType);
     for (int i = 0; i < 100; ++i) {
@@ -283,9 +287,7 @@ TEST_F(QuerierTest, ReconfirmIsRateLimitedAndRemovesOnlyWhatStaysUnanswered) {
         EXPECT_EQ(s.message.answers[0].rdata,
                   sim::mdns::nameBytes(sim::mdns::parseName(std::string("Amp Y.") + kType)));
     }
-    browse();
-    auto before = events();
-    ASSERT_EQ(before.size(), 2u);
+    EXPECT_TRUE(events().empty());
     advance(1s);
     const auto gone = events();
     ASSERT_EQ(gone.size(), 1u);
@@ -297,6 +299,63 @@ TEST_F(QuerierTest, ReconfirmIsRateLimitedAndRemovesOnlyWhatStaysUnanswered) {
     receive({ptr("Amp Y", 4500)});
     m_querier.reconfirm(2, name, 12, 1, {}, m_now);
     advance(6s);
+    EXPECT_TRUE(events().empty());
+}
+
+TEST_F(QuerierTest, CachesOnlyWantedOrRelatedRecordsUpToItsLimit) {
+    // A resolve caches the host's address sent with the service, for the address query after.
+    const std::string instance = std::string("Amp.") + kType;
+    m_querier.add(operation(Operation::Kind::kResolve, instance, 33), m_now);
+    receive({record(instance, 33, 120, srvData(4440)), record(instance, 16, 4500, {0}),
+             record("other.local", 1, 120, {192, 0, 2, 9})},
+            2);
+    const Bytes address = {192, 0, 2, 7};
+    const Bytes bytes = sim::mdns::encodeResponse({}, {record("amp.local", 1, 120, address)});
+    m_querier.receive(*vireo_dnssd::parseDnsMessage(bytes.data(), bytes.size()), 2, m_now);
+    ASSERT_EQ(events().size(), 1u);
+    m_querier.add(operation(Operation::Kind::kQuery, "amp.local", 1), m_now);
+    m_querier.add(operation(Operation::Kind::kQuery, "other.local", 1), m_now);
+    const auto cached = events();
+    ASSERT_EQ(cached.size(), 1u);
+    EXPECT_EQ(cached[0].name, std::string(address.begin(), address.end()));
+
+    // A small cache: floods of records nobody wants pass by; when full, records nobody wants
+    // any more go first, then the oldest.
+    vireo_dnssd::Querier small(
+        timing(), [](uint32_t, const Bytes&) {}, 16);
+    small.setInterfaces({2}, m_now);
+    const auto flood = [&](const std::string& type, int first, int count) {
+        for (int i = first; i < first + count; ++i) {
+            const Bytes message = sim::mdns::encodeResponse(
+                {record(type, 12, 4500,
+                        sim::mdns::nameBytes(
+                            sim::mdns::parseName("Amp " + std::to_string(i) + "." + type)))},
+                {});
+            small.receive(*vireo_dnssd::parseDnsMessage(message.data(), message.size()), 2, m_now);
+            m_now += 1ms;
+        }
+    };
+    const char* const cmc = "_vireo-cmc._udp.local";
+    flood("_other._tcp.local", 0, 100);
+    const uint64_t old = small.add(operation(Operation::Kind::kBrowse, kType, 12), m_now);
+    flood(kType, 0, 10);
+    EXPECT_EQ(events().size(), 10u);
+    small.remove(old);
+    small.add(operation(Operation::Kind::kBrowse, cmc, 12), m_now);
+    flood(cmc, 0, 16);
+    auto kept = events();
+    EXPECT_EQ(kept.size(), 16u);
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(),
+                            [](const Event& e) { return !(e.flags & kDNSServiceFlagsAdd); }),
+              0);
+    flood(cmc, 16, 1);
+    const auto full = events();
+    ASSERT_EQ(full.size(), 2u);
+    EXPECT_EQ(full[0].name, "Amp 16");
+    EXPECT_EQ(full[1].name, "Amp 0");
+    EXPECT_EQ(full[1].flags & kDNSServiceFlagsAdd, 0u);
+    small.add(operation(Operation::Kind::kBrowse, "_other._tcp.local", 12), m_now);
+    small.add(operation(Operation::Kind::kBrowse, kType, 12), m_now);
     EXPECT_TRUE(events().empty());
 }
 
