@@ -66,9 +66,17 @@ DNSServiceErrorType Engine::add(Operation operation, uint64_t* id) {
         }
         g_engine = engine.release();
     }
-    {
+    bool idle = false;
+    try {
         std::lock_guard<std::mutex> lock(g_engine->m_mutex);
+        idle = g_engine->m_querier.empty();
         *id = g_engine->m_querier.add(std::move(operation), Clock::now());
+    } catch (...) {
+        if (idle) {  // started for this operation alone
+            delete g_engine;
+            g_engine = nullptr;
+        }
+        throw;
     }
     g_engine->wake();
     return kDNSServiceErr_NoError;

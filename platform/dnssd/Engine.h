@@ -16,6 +16,7 @@ namespace vireo_dnssd {
 // with the first operation and stops after the last.
 class Engine {
 public:
+    // May throw when memory or threads run out; the callers turn that into error codes.
     static DNSServiceErrorType add(Operation operation, uint64_t* id);
     static void remove(uint64_t id);
     static void reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "DnsName.h"
+#include "Guarded.h"
 #include "vireo_dns_sd.h"
 
 namespace {
@@ -19,27 +20,29 @@ std::string asName(const char* text) {
 
 DNSServiceErrorType DNSServiceConstructFullName(char* fullName, const char* service,
                                                 const char* regtype, const char* domain) {
-    if (!fullName || !regtype || !domain) {
-        return kDNSServiceErr_BadParam;
-    }
-    std::string text;
-    if (service) {
-        if (std::strlen(service) > vireo_dnssd::kMaxLabel) {
+    return vireo_dnssd::guarded([&]() -> DNSServiceErrorType {
+        if (!fullName || !regtype || !domain) {
             return kDNSServiceErr_BadParam;
         }
-        if (*service) {
-            text = vireo_dnssd::escapeLabel(service) + ".";
+        std::string text;
+        if (service) {
+            if (std::strlen(service) > vireo_dnssd::kMaxLabel) {
+                return kDNSServiceErr_BadParam;
+            }
+            if (*service) {
+                text = vireo_dnssd::escapeLabel(service) + ".";
+            }
         }
-    }
-    const std::string type = asName(regtype);
-    const std::string in = asName(domain);
-    if (type.empty() || in.empty()) {
-        return kDNSServiceErr_BadParam;
-    }
-    text += type + in;
-    if (text.size() >= kDNSServiceMaxDomainName) {
-        return kDNSServiceErr_BadParam;
-    }
-    std::memcpy(fullName, text.c_str(), text.size() + 1);
-    return kDNSServiceErr_NoError;
+        const std::string type = asName(regtype);
+        const std::string in = asName(domain);
+        if (type.empty() || in.empty()) {
+            return kDNSServiceErr_BadParam;
+        }
+        text += type + in;
+        if (text.size() >= kDNSServiceMaxDomainName) {
+            return kDNSServiceErr_BadParam;
+        }
+        std::memcpy(fullName, text.c_str(), text.size() + 1);
+        return kDNSServiceErr_NoError;
+    });
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Engine.h"
+#include "Guarded.h"
 #include "vireo_dns_sd.h"
 
 using vireo_dnssd::Engine;
@@ -57,61 +58,67 @@ DNSServiceErrorType start(DNSServiceRef* out, Operation operation) {
 DNSServiceErrorType DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceFlags, uint32_t interfaceIndex,
                                      const char* regtype, const char* domain,
                                      DNSServiceBrowseReply callBack, void* context) {
-    const auto name = serviceType(regtype, domain);
-    if (!sdRef || !callBack || !name) {
-        return kDNSServiceErr_BadParam;
-    }
-    Operation operation;
-    operation.kind = Operation::Kind::kBrowse;
-    operation.ifindex = interfaceIndex;
-    operation.name = *name;
-    operation.type = vireo_dnssd::kTypePtr;
-    operation.browse = callBack;
-    operation.context = context;
-    return start(sdRef, std::move(operation));
+    return vireo_dnssd::guarded([&]() -> DNSServiceErrorType {
+        const auto name = serviceType(regtype, domain);
+        if (!sdRef || !callBack || !name) {
+            return kDNSServiceErr_BadParam;
+        }
+        Operation operation;
+        operation.kind = Operation::Kind::kBrowse;
+        operation.ifindex = interfaceIndex;
+        operation.name = *name;
+        operation.type = vireo_dnssd::kTypePtr;
+        operation.browse = callBack;
+        operation.context = context;
+        return start(sdRef, std::move(operation));
+    });
 }
 
 DNSServiceErrorType DNSServiceResolve(DNSServiceRef* sdRef, DNSServiceFlags,
                                       uint32_t interfaceIndex, const char* name,
                                       const char* regtype, const char* domain,
                                       DNSServiceResolveReply callBack, void* context) {
-    auto type = serviceType(regtype, domain);
-    if (!sdRef || !callBack || !name || !*name || !type ||
-        std::char_traits<char>::length(name) > vireo_dnssd::kMaxLabel) {
-        return kDNSServiceErr_BadParam;
-    }
-    Labels full{name};
-    full.insert(full.end(), type->begin(), type->end());
-    if (!vireo_dnssd::validName(full)) {
-        return kDNSServiceErr_BadParam;
-    }
-    Operation operation;
-    operation.kind = Operation::Kind::kResolve;
-    operation.ifindex = interfaceIndex;
-    operation.name = full;
-    operation.type = vireo_dnssd::kTypeSrv;
-    operation.resolve = callBack;
-    operation.context = context;
-    return start(sdRef, std::move(operation));
+    return vireo_dnssd::guarded([&]() -> DNSServiceErrorType {
+        auto type = serviceType(regtype, domain);
+        if (!sdRef || !callBack || !name || !*name || !type ||
+            std::char_traits<char>::length(name) > vireo_dnssd::kMaxLabel) {
+            return kDNSServiceErr_BadParam;
+        }
+        Labels full{name};
+        full.insert(full.end(), type->begin(), type->end());
+        if (!vireo_dnssd::validName(full)) {
+            return kDNSServiceErr_BadParam;
+        }
+        Operation operation;
+        operation.kind = Operation::Kind::kResolve;
+        operation.ifindex = interfaceIndex;
+        operation.name = full;
+        operation.type = vireo_dnssd::kTypeSrv;
+        operation.resolve = callBack;
+        operation.context = context;
+        return start(sdRef, std::move(operation));
+    });
 }
 
 DNSServiceErrorType DNSServiceQueryRecord(DNSServiceRef* sdRef, DNSServiceFlags,
                                           uint32_t interfaceIndex, const char* fullname,
                                           uint16_t rrtype, uint16_t rrclass,
                                           DNSServiceQueryRecordReply callBack, void* context) {
-    const auto name = fullname ? vireo_dnssd::parseNameText(fullname) : std::nullopt;
-    if (!sdRef || !callBack || !name || name->empty()) {
-        return kDNSServiceErr_BadParam;
-    }
-    Operation operation;
-    operation.kind = Operation::Kind::kQuery;
-    operation.ifindex = interfaceIndex;
-    operation.name = *name;
-    operation.type = rrtype;
-    operation.rrclass = rrclass;
-    operation.query = callBack;
-    operation.context = context;
-    return start(sdRef, std::move(operation));
+    return vireo_dnssd::guarded([&]() -> DNSServiceErrorType {
+        const auto name = fullname ? vireo_dnssd::parseNameText(fullname) : std::nullopt;
+        if (!sdRef || !callBack || !name || name->empty()) {
+            return kDNSServiceErr_BadParam;
+        }
+        Operation operation;
+        operation.kind = Operation::Kind::kQuery;
+        operation.ifindex = interfaceIndex;
+        operation.name = *name;
+        operation.type = rrtype;
+        operation.rrclass = rrclass;
+        operation.query = callBack;
+        operation.context = context;
+        return start(sdRef, std::move(operation));
+    });
 }
 
 int DNSServiceRefSockFD(DNSServiceRef sdRef) {
@@ -156,7 +163,11 @@ void DNSServiceRefDeallocate(DNSServiceRef sdRef) {
     if (!sdRef) {
         return;
     }
-    Engine::remove(sdRef->operation);
+    try {
+        Engine::remove(sdRef->operation);
+    } catch (...) {
+        // Out of memory: the operation may stay with the engine, its replies go nowhere.
+    }
     sdRef->channel->close();
     {
         std::lock_guard<std::mutex> lock(sdRef->mutex);
@@ -171,13 +182,15 @@ void DNSServiceRefDeallocate(DNSServiceRef sdRef) {
 DNSServiceErrorType DNSServiceReconfirmRecord(DNSServiceFlags, uint32_t interfaceIndex,
                                               const char* fullname, uint16_t rrtype,
                                               uint16_t rrclass, uint16_t rdlen, const void* rdata) {
-    const auto name = fullname ? vireo_dnssd::parseNameText(fullname) : std::nullopt;
-    if (!name || name->empty() || (rdlen > 0 && !rdata)) {
-        return kDNSServiceErr_BadParam;
-    }
-    const auto* bytes = static_cast<const uint8_t*>(rdata);
-    const vireo_dnssd::Bytes data =
-        rdlen > 0 ? vireo_dnssd::Bytes(bytes, bytes + rdlen) : vireo_dnssd::Bytes();
-    Engine::reconfirm(interfaceIndex, *name, rrtype, rrclass, data);
-    return kDNSServiceErr_NoError;
+    return vireo_dnssd::guarded([&]() -> DNSServiceErrorType {
+        const auto name = fullname ? vireo_dnssd::parseNameText(fullname) : std::nullopt;
+        if (!name || name->empty() || (rdlen > 0 && !rdata)) {
+            return kDNSServiceErr_BadParam;
+        }
+        const auto* bytes = static_cast<const uint8_t*>(rdata);
+        const vireo_dnssd::Bytes data =
+            rdlen > 0 ? vireo_dnssd::Bytes(bytes, bytes + rdlen) : vireo_dnssd::Bytes();
+        Engine::reconfirm(interfaceIndex, *name, rrtype, rrclass, data);
+        return kDNSServiceErr_NoError;
+    });
 }
