@@ -63,6 +63,23 @@ TEST(Interfaces, ListHoldsLoopbackAndVethSortedByKindAndIndex) {
     std::free(list);
 }
 
+TEST(Interfaces, AnAddressAliasBelongsToItsInterface) {
+    ASSERT_EQ(std::system("ip addr add 192.0.2.50/24 dev veth0 label veth0:1"), 0);
+    aud_interface* list = nullptr;
+    size_t count = 0;
+    ASSERT_EQ(aud_interface_list(&list, &count), AUD_SUCCESS);
+    EXPECT_EQ(std::system("ip addr del 192.0.2.50/24 dev veth0"), 0);
+    EXPECT_EQ(count, 3u);
+    for (size_t i = 0; i < count; ++i) {
+        EXPECT_NE(list[i].index, 0u) << list[i].adapter_name;
+        EXPECT_EQ(std::strchr(list[i].adapter_name, ':'), nullptr) << list[i].adapter_name;
+        if (std::strcmp(list[i].adapter_name, "veth0") == 0) {
+            EXPECT_EQ(dotted(list[i].address), "192.0.2.1");
+        }
+    }
+    std::free(list);
+}
+
 TEST(Interfaces, FindAndResolve) {
     aud_interface entry{};
     ASSERT_EQ(aud_interface_find_loopback(&entry), AUD_SUCCESS);

@@ -196,7 +196,9 @@ aud_error_t aud_interface_list_with_env(aud_env* env, aud_interface** list, size
         if (!a->ifa_name) {
             continue;
         }
-        aud_interface* entry = entryFor(entries, a->ifa_name);
+        // An address alias ("eth0:1") belongs to its interface, which keeps its first address.
+        const std::string name(a->ifa_name, std::strcspn(a->ifa_name, ":"));
+        aud_interface* entry = entryFor(entries, name.c_str());
         entry->up = (a->ifa_flags & IFF_UP) && (a->ifa_flags & IFF_RUNNING);
         entry->loopback = (a->ifa_flags & IFF_LOOPBACK) != 0;
         entry->multicast = (a->ifa_flags & IFF_MULTICAST) != 0;
@@ -231,8 +233,9 @@ aud_error_t aud_interface_list_with_env(aud_env* env, aud_interface** list, size
                   kFunction, entry.adapter_name, entry.index, entry.pktinfo_index);
         }
         if (entry.up && !linkSpeed(name, &entry.link_speed_mbps) && !entry.loopback) {
-            logAt(env, AUD_LOG_WARNING, "%s: Error reading link speed for interface %u: %s\n",
-                  kFunction, entry.index, aud_error_message(AUD_ERR_NOTSUPPORTED, nullptr));
+            logAt(env, AUD_LOG_WARNING,
+                  "%s: Error using GetIfEntry to get link speed for interface %u: %s\n", kFunction,
+                  entry.index, aud_error_message(AUD_ERR_NOTSUPPORTED, nullptr));
         }
         logAt(env, AUD_LOG_DEBUG, "%s: UP=%u TX=%u RX=%u\n", kFunction, entry.up,
               entry.link_speed_mbps, entry.link_speed_mbps);
