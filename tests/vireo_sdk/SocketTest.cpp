@@ -5,6 +5,7 @@
 #include <net/if.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -131,6 +132,43 @@ TEST_F(Sockets, RecvmsgReportsSourceDestinationAndArrivalIndex) {
     EXPECT_EQ(info.result_flags, unsigned{AUD_MSGINFO_SOURCE});
     EXPECT_EQ(aud_socket_recvmsg(AUD_SOCKET_INVALID, buffer, &length, &info),
               AUD_ERR_INVALIDPARAMETER);
+}
+
+// An index past 8 bits comes back whole: multicast looped back on an interface of index 300.
+TEST_F(Sockets, RecvmsgReportsALargeArrivalIndex) {
+    ASSERT_EQ(std::system("ip link add idx0 index 300 type veth peer name idx0-p && "
+                          "ip addr add 192.0.2.201/32 dev idx0 && ip link set idx0-p up && "
+                          "ip link set idx0 up multicast on"),
+              0);
+    aud_interface wide{};
+    ASSERT_EQ(aud_interface_find_by_index(&wide, 300), AUD_SUCCESS);
+    aud_socket_t receiver = AUD_SOCKET_INVALID;
+    ASSERT_EQ(aud_socket_create(&receiver, AF_INET), AUD_SUCCESS);
+    sockets_.push_back(receiver);
+    aud_sockaddr any{};
+    ASSERT_EQ(aud_sockaddr_set_any(&any, AF_INET, 9875), AUD_SUCCESS);
+    ASSERT_EQ(aud_socket_bind(receiver, &any), AUD_SUCCESS);
+    ASSERT_EQ(aud_socket_set_pktinfo(receiver, 1), AUD_SUCCESS);
+    aud_sockaddr group{};
+    ASSERT_EQ(aud_sockaddr_from_string(&group, AF_INET, "239.255.10.98", 9875), AUD_SUCCESS);
+    ASSERT_EQ(aud_socket_join_group(receiver, &group, &wide), AUD_SUCCESS);
+
+    aud_socket_t sender = AUD_SOCKET_INVALID;  // from 192.0.2.201: not loopback's address
+    ASSERT_EQ(aud_socket_create(&sender, AF_INET), AUD_SUCCESS);
+    sockets_.push_back(sender);
+    ASSERT_EQ(aud_socket_set_multicast_interface(sender, &wide), AUD_SUCCESS);
+    ASSERT_EQ(aud_socket_set_multicast_loop(sender, 1), AUD_SUCCESS);
+    size_t length = 3;
+    ASSERT_EQ(aud_socket_sendto(sender, "abc", &length, &group), AUD_SUCCESS);
+    ASSERT_TRUE(readable(receiver));
+    aud_socket_msginfo info{};
+    info.flags = AUD_MSGINFO_INTERFACE;
+    char buffer[16];
+    length = sizeof buffer;
+    ASSERT_EQ(aud_socket_recvmsg(receiver, buffer, &length, &info), AUD_SUCCESS);
+    EXPECT_EQ(info.result_flags, unsigned{AUD_MSGINFO_INTERFACE});
+    EXPECT_EQ(info.interface_index, 300u);
+    EXPECT_EQ(std::system("ip link del idx0"), 0);
 }
 
 TEST_F(Sockets, MulticastOnLoopbackByIndex) {
