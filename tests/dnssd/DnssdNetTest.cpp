@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
@@ -274,7 +275,7 @@ TEST_F(DnssdNet, BrowseSeesAnnouncedDeviceOnItsInterfaceAndItsGoodbye) {
     EXPECT_EQ(removed.ifindex, m_ifindex);
     const auto after = removed.when - goodbye;
     EXPECT_GE(after, 900ms);
-    EXPECT_LE(after, 1500ms);
+    EXPECT_LE(after, 2500ms);
     EXPECT_EQ(countWith(events, kDNSServiceFlagsAdd), 1u);
     DNSServiceRefDeallocate(ref);
 }
@@ -288,14 +289,15 @@ TEST_F(DnssdNet, SilentDeviceDisappearsWhenItsTtlRunsOut) {
     ASSERT_TRUE(shortlived.start());
     Events events;
     DNSServiceRef ref = browse(events);
+    const auto added = Clock::now();
     shortlived.addDevice(amplifier());
     ASSERT_TRUE(pump(ref, [&] { return !events.list.empty(); }));
     shortlived.setAllSilent(true);
     ASSERT_TRUE(pump(
         ref, [&] { return countWith(events, 0) == 1; }, 4s));
-    const auto lived = events.list.back().when - events.list.front().when;
-    EXPECT_GE(lived, 1800ms);
-    EXPECT_LE(lived, 2500ms);
+    const auto lived = events.list.back().when - added;
+    EXPECT_GE(lived, 1900ms);
+    EXPECT_LE(lived, 3000ms);
     DNSServiceRefDeallocate(ref);
 }
 
@@ -316,6 +318,10 @@ TEST_F(DnssdNet, UnicastResponsesThatCrossedARouterAreIgnored) {
 }
 
 TEST_F(DnssdNet, ResolveAndAddressQueryAnswerOnTheProcessingThread) {
+    vireo_dnssd::Timing timing = vireo_dnssd::timing();
+    timing.first_query_min = 500ms;  // nothing can be answered before the checks below
+    timing.first_query_max = 500ms;
+    vireo_dnssd::setTiming(timing);
     m_fake.addDevice(amplifier());
     Events resolved;
     DNSServiceRef resolve = nullptr;
@@ -422,7 +428,20 @@ TEST_F(DnssdNet, DeallocatingInsideItsOwnCallbackStopsFurtherCallbacks) {
     EXPECT_NE(events.list[0].flags & kDNSServiceFlagsMoreComing, 0u);
 }
 
+size_t openDescriptors() {
+    size_t count = 0;
+    DIR* fds = ::opendir("/proc/self/fd");
+    while (fds && ::readdir(fds)) {
+        ++count;
+    }
+    if (fds) {
+        ::closedir(fds);
+    }
+    return count;
+}
+
 TEST_F(DnssdNet, ManyReferencesEndWhileTheEngineIsBusy) {
+    const size_t descriptors = openDescriptors();
     for (int i = 0; i < 20; ++i) {
         m_fake.addDevice(amplifier("amp-" + std::to_string(i), "Amp " + std::to_string(i)));
     }
@@ -472,6 +491,7 @@ TEST_F(DnssdNet, ManyReferencesEndWhileTheEngineIsBusy) {
         answered += !e.list.empty();
     }
     EXPECT_GT(answered, 0u);
+    EXPECT_EQ(openDescriptors(), descriptors);  // every reference and the engine closed theirs
 }
 
 TEST_F(DnssdNet, JoinsAnInterfaceThatComesUpLater) {
