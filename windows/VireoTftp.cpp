@@ -160,9 +160,12 @@ void VireoTftp::processAck(uint16_t ack, uint16_t seq) {
     m_retries = 0;
     m_resend_timer->stop();
     if (m_state == kLastBlock || m_state == kEmptyBlock) {
-        emit updateProgress(m_device, m_num_blocks, m_num_blocks);
-        emit finishedUpdate(m_device);
+        // Stop first: the window answers with a modal box, whose event loop must not see
+        // this push go on.
+        VireoDevice* device = m_device;
         endPush();
+        emit updateProgress(device, m_num_blocks, m_num_blocks);
+        emit finishedUpdate(device);
         return;
     }
     if (m_block != 0) {
@@ -190,9 +193,10 @@ void VireoTftp::retryOrFail() {
 }
 
 void VireoTftp::fail() {
-    emit updateProgress(m_device, 0, m_num_blocks);
-    emit errorPerformingUpdate(m_device);
+    VireoDevice* device = m_device;
     endPush();
+    emit updateProgress(device, 0, m_num_blocks);
+    emit errorPerformingUpdate(device);
 }
 
 void VireoTftp::endPush() {

@@ -109,6 +109,7 @@ bool ZEB_Window::setDevice(VireoDevice* device) {
         m_current = nullptr;
         return false;
     }
+    m_current = nullptr;
     syncToDevice();
     if (m_current) {
         m_timer->start(m_timing.update_interval_ms);

@@ -23,28 +23,32 @@ using Header = qz_msgs::header_t;
 constexpr int kHeaderSize = 32;
 const QString kPresetSuffix = QStringLiteral(".pset");
 
-// The model name as Latin-1, cut or padded with zero bytes to exactly 32 bytes.
+// The model name as Latin-1, padded with zero bytes to 32; a longer name is kept whole, so it
+// matches no file header.
+QByteArray modelBytes(const QString& model) {
+    QByteArray bytes = model.toLatin1();
+    if (bytes.size() < kHeaderSize) {
+        bytes.append(QByteArray(kHeaderSize - bytes.size(), '\0'));
+    }
+    return bytes;
+}
+
+// The header written: exactly 32 bytes, the name cut to fit.
 QByteArray presetHeader(const QString& model) {
-    QByteArray header = model.toLatin1().left(kHeaderSize);
-    header.append(QByteArray(kHeaderSize - header.size(), '\0'));
-    return header;
+    return modelBytes(model).left(kHeaderSize);
 }
 
 QString withPresetSuffix(const QString& name) {
     return name.endsWith(kPresetSuffix, Qt::CaseInsensitive) ? name : name + kPresetSuffix;
 }
 
-// True when the spin box, with its decimals, already shows `value`.
-bool shows(const QDoubleSpinBox* spin, double value) {
+// The file's value within the control's range, so a file cannot send what the control could not.
+// Loads it when the control does not show it yet, without a signal; true when it did.
+bool loadChanged(DoubleSpinnerSliderLink& link, double& value) {
+    const QDoubleSpinBox* spin = link.spinner();
+    value = qBound(spin->minimum(), value, spin->maximum());
     const double scale = std::pow(10.0, spin->decimals());
-    const double shown =
-        std::round(qBound(spin->minimum(), value, spin->maximum()) * scale) / scale;
-    return std::abs(spin->value() - shown) < 0.5 / scale;
-}
-
-// Loads a value the control does not show yet, without a signal; true when it did.
-bool loadChanged(DoubleSpinnerSliderLink& link, double value) {
-    if (shows(link.spinner(), value)) {
+    if (std::abs(spin->value() - std::round(value * scale) / scale) < 0.5 / scale) {
         return false;
     }
     link.setValue(value);
@@ -147,7 +151,7 @@ void ZEB_Window::openPresetDialogLoadFile() {
 
 bool ZEB_Window::presetLoadFile(QByteArray data) {
     if (!m_current || !m_device || data.size() < kHeaderSize ||
-        data.left(kHeaderSize) != presetHeader(m_device->getModelName())) {
+        data.left(kHeaderSize) != modelBytes(m_device->getModelName())) {
         return false;
     }
     dsp_t preset;
@@ -160,12 +164,20 @@ bool ZEB_Window::presetLoadFile(QByteArray data) {
 }
 
 bool ZEB_Window::presetFits(const dsp_t& preset) const {
-    if (preset.channel_size() < m_current->numChannels) {
+    if (preset.channel_size() < m_current->numChannels ||
+        !std::isfinite(preset.pink_gen().level())) {
         return false;
     }
     for (int c = 0; c < m_current->numChannels; ++c) {
-        if (preset.channel(c).peq_size() < m_current->channels[c].bandCount()) {
+        const channel_t& channel = preset.channel(c);
+        if (channel.peq_size() < m_current->channels[c].bandCount() ||
+            !std::isfinite(channel.input().gain()) || !std::isfinite(channel.output().gain())) {
             return false;
+        }
+        for (int b = 0; b < m_current->channels[c].bandCount(); ++b) {
+            if (!std::isfinite(channel.peq(b).gain()) || !std::isfinite(channel.peq(b).q())) {
+                return false;
+            }
         }
     }
     return true;
@@ -174,6 +186,11 @@ bool ZEB_Window::presetFits(const dsp_t& preset) const {
 // Loads every control whose value differs from the preset's and sends that one value, exact.
 void ZEB_Window::applyPreset(const dsp_t& preset) {
     FormVariant& w = *m_current->widgets;
+    const auto loadLink = [](DoubleSpinnerSliderLink& link, double value, const auto& send) {
+        if (loadChanged(link, value)) {
+            send(value);
+        }
+    };
     if (w.singleInput && preset.has_channel_input()) {
         QRadioButton* radio =
             preset.channel_input() == dsp_t::SINGLE_INPUT ? w.singleInput : w.twoChannelInput;
@@ -196,16 +213,13 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
     if (loadChanged(w.pinkNoiseEnable, pink.enable())) {
         pinkNoiseEnableChanged(pink.enable());
     }
-    if (loadChanged(m_current->pinkNoise, pink.level())) {
-        pinkNoiseLevelChanged(pink.level());
-    }
+    loadLink(m_current->pinkNoise, pink.level(), [&](double v) { pinkNoiseLevelChanged(v); });
 
     for (int c = 0; c < m_current->numChannels; ++c) {
         ChannelUI& ui = m_current->channels[c];
         const channel_t& channel = preset.channel(c);
-        if (loadChanged(ui.inputGainLink(), channel.input().gain())) {
-            inputGainChanged(c, channel.input().gain());
-        }
+        loadLink(ui.inputGainLink(), channel.input().gain(),
+                 [&](double v) { inputGainChanged(c, v); });
         QSpinBox* delay = w.channels[c].delaySpin;
         const int delay_ms =
             int(qMin<uint32_t>(channel.input().delay_ms(), uint32_t(delay->maximum())));
@@ -217,32 +231,22 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
         if (loadChanged(ui.highPassBypass(), high.bypass())) {
             highPassBypassChanged(c, high.bypass());
         }
-        if (loadChanged(ui.highPassFreqLink(), high.freq())) {
-            highPassFreqChanged(c, high.freq());
-        }
+        loadLink(ui.highPassFreqLink(), high.freq(), [&](double v) { highPassFreqChanged(c, v); });
         for (int b = 0; b < ui.bandCount(); ++b) {
             BandUI& band = ui.band(b);
             const dsp_peq_t& peq = channel.peq(b);
             if (loadChanged(band.bypass(), peq.bypass())) {
                 bandBypassChanged(c, b, peq.bypass());
             }
-            if (loadChanged(band.freqLink(), peq.freq())) {
-                bandFreqChanged(c, b, peq.freq());
-            }
-            if (loadChanged(band.gainLink(), peq.gain())) {
-                bandGainChanged(c, b, peq.gain());
-            }
-            if (loadChanged(band.qLink(), peq.q())) {
-                bandQChanged(c, b, peq.q());
-            }
+            loadLink(band.freqLink(), peq.freq(), [&](double v) { bandFreqChanged(c, b, v); });
+            loadLink(band.gainLink(), peq.gain(), [&](double v) { bandGainChanged(c, b, v); });
+            loadLink(band.qLink(), peq.q(), [&](double v) { bandQChanged(c, b, v); });
         }
         const dsp_pass_filter_t& low = channel.low_pass_filter();
         if (loadChanged(ui.lowPassBypass(), low.bypass())) {
             lowPassBypassChanged(c, low.bypass());
         }
-        if (loadChanged(ui.lowPassFreqLink(), low.freq())) {
-            lowPassFreqChanged(c, low.freq());
-        }
+        loadLink(ui.lowPassFreqLink(), low.freq(), [&](double v) { lowPassFreqChanged(c, v); });
         const dsp_output_t& output = channel.output();
         if (loadChanged(ui.outputMute(), output.mute())) {
             outputMuteChanged(c, output.mute());
@@ -250,9 +254,7 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
         if (loadChanged(ui.outputInvert(), output.invert())) {
             outputInvertChanged(c, output.invert());
         }
-        if (loadChanged(ui.outputGainLink(), output.gain())) {
-            outputGainChanged(c, output.gain());
-        }
+        loadLink(ui.outputGainLink(), output.gain(), [&](double v) { outputGainChanged(c, v); });
     }
 }
 

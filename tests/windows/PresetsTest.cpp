@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <limits>
 
 #include "DspMath.h"
 #include "WindowFixture.h"
@@ -170,13 +171,57 @@ TEST_F(WindowPresets, BadFilesAreRefusedWithoutTouchingAnything) {
     EXPECT_EQ(gain->value(), -7.5);
 }
 
-TEST_F(WindowPresets, LongModelNameIsCutToTheHeader) {
+TEST_F(WindowPresets, LongModelNameIsCutToTheHeaderAndMatchesNoDevice) {
     m_record.setModelName(QString(40, QLatin1Char('M')));
     attach();
     const QByteArray bytes = read(save(QStringLiteral("long")) + QStringLiteral(".pset"));
     dsp_t file;
     EXPECT_TRUE(file.ParseFromArray(bytes.constData() + 32, bytes.size() - 32));
     EXPECT_EQ(bytes.left(32), QByteArray(32, 'M'));
+    EXPECT_FALSE(m_window->presetLoadFile(bytes));
+}
+
+// A file of our own making: the header, then a dsp_t edited by the test.
+QByteArray presetFile(const dsp_t& dsp) {
+    std::string body;
+    dsp.SerializePartialToString(&body);
+    QByteArray bytes("ZEB-2X100");
+    bytes.append(QByteArray(23, '\0'));
+    bytes.append(body.data(), int(body.size()));
+    return bytes;
+}
+
+TEST_F(WindowPresets, FileValuesAreKeptWithinTheControlsRanges) {
+    attach();
+    const QByteArray good = read(save(QStringLiteral("base")) + QStringLiteral(".pset"));
+    dsp_t base;
+    ASSERT_TRUE(base.ParseFromArray(good.constData() + 32, good.size() - 32));
+
+    dsp_t wild = base;
+    wild.mutable_channel(0)->mutable_peq(1)->set_gain(60.0f);
+    wild.mutable_channel(0)->mutable_input()->set_gain(-1000.0f);
+    wild.mutable_channel(1)->mutable_peq(2)->set_q(0.0f);
+    m_fake.clearLog();
+    ASSERT_TRUE(m_window->presetLoadFile(presetFile(wild)));
+    const dsp_t state = m_fake.dsp();
+    EXPECT_EQ(state.channel(0).peq(1).gain(), 6.0f);
+    EXPECT_EQ(state.channel(0).input().gain(), -88.0f);
+    EXPECT_FLOAT_EQ(state.channel(1).peq(2).q(), float(dspmath::qFromOctaves(0.5)));
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int field = 0; field < 3; ++field) {
+        dsp_t bad = base;
+        if (field == 0) {
+            bad.mutable_channel(0)->mutable_peq(0)->set_gain(nan);
+        } else if (field == 1) {
+            bad.mutable_channel(1)->mutable_peq(7)->set_q(std::numeric_limits<float>::infinity());
+        } else {
+            bad.mutable_pink_gen()->set_level(nan);
+        }
+        m_fake.clearLog();
+        EXPECT_FALSE(m_window->presetLoadFile(presetFile(bad))) << field;
+        EXPECT_TRUE(m_fake.log().empty());
+    }
 }
 
 TEST_F(WindowPresets, SlotStorePausesTheReadsAndReReads) {
@@ -193,10 +238,17 @@ TEST_F(WindowPresets, SlotStorePausesTheReadsAndReReads) {
         180);
     EXPECT_TRUE(m_fake.hasPresetSlot(3));
 
+    // A recall is the text command, then one full read-back: no periodic read in between,
+    // although the reply is late and the timer runs meanwhile.
     m_fake.clearLog();
+    m_window->syncToDevice();
+    const size_t read_back = m_fake.log().size();
+    m_fake.clearLog();
+    m_fake.scriptFaults({{FakeFault::kDelay, 80}});  // within the reply wait
     m_window->loadDevicePreset(3);
+    ASSERT_TRUE(m_fake.waitForDatagrams(read_back + 1, std::chrono::milliseconds(500)));
     const auto recall = m_fake.log();
-    ASSERT_GE(recall.size(), 2u);
+    EXPECT_EQ(recall.size(), read_back + 1);
     EXPECT_EQ(recall[0].bytes,
               sim::Bytes({'L', 'O', 'A', 'D', 'P', 'R', 'E', 'S', 'E', 'T', ' ', '3', '\r'}));
     EXPECT_EQ(sim::decodeFrame(recall[1].bytes.data(), recall[1].bytes.size())->header.payload_type,

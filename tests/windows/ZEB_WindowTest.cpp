@@ -130,9 +130,24 @@ TEST_F(Window, SilentDeviceIsNotAttached) {
     m_window->show();
     EXPECT_FALSE(m_window->setDevice(&m_record));
     EXPECT_FALSE(m_window->isVisible());
+    // The system read went out 11 times; nothing follows it.
+    EXPECT_TRUE(m_fake.waitForDatagrams(11, std::chrono::milliseconds(500)));
     const size_t sent = m_fake.log().size();
+    EXPECT_EQ(sent, 11u);
     QTest::qWait(150);
     EXPECT_EQ(m_fake.log().size(), sent);
+}
+
+TEST_F(Window, ADeletedRecordReadsAsDetached) {
+    auto* record = new VireoDevice;
+    record->setName(QStringLiteral("AMP-9"));
+    record->setIpAddress(QHostAddress(QStringLiteral("127.0.0.1")));
+    ASSERT_TRUE(m_window->setDevice(record));
+    m_window->stopPeriodicUpdates();
+    m_window->show();
+    delete record;
+    m_window->doPeriodicUpdates();
+    EXPECT_FALSE(m_window->isVisible());
 }
 
 TEST_F(Window, EscapeClosesLikeTheCloseButton) {

@@ -217,8 +217,6 @@ aud_error_t db_browse_new_with_options(aud_env* env, uint32_t types, unsigned op
     browse->env = env;
     browse->types = types & known;
     browse->num_types = countBits(browse->types);
-    browse->known_types = known;
-    browse->socket_mode = DB_BROWSE_SOCKETS_PER_TYPE;
     browse->max_resolves = DB_BROWSE_DEFAULT_RESOLVES;
     browse->clock = monotonic;
     for (unsigned i = 0; i < DB_BROWSE_NUM_TYPES; ++i) {

@@ -27,10 +27,6 @@ struct db_browse_config {
 
 enum { DB_BROWSE_DEFAULT_RESOLVES = 16, DB_BROWSE_DEFAULT_TIMEOUT_SECONDS = 30 };
 
-// Socket modes: every browse and resolve with a connection of its own (the mode a browse
-// starts in), or one shared connection (not built here).
-enum { DB_BROWSE_SOCKETS_SHARED = 1, DB_BROWSE_SOCKETS_PER_TYPE = 2 };
-
 // Options of db_browse_new_with_options.
 enum {
     // The update utility's browse: only the rows 0 to 4 (no via rows, no SAP listener).

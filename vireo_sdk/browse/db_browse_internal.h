@@ -25,9 +25,7 @@ struct db_browse {
     aud_env* env;
     uint32_t types;
     unsigned num_types;
-    uint32_t known_types;
     bool running;
-    int socket_mode;
     DNSServiceRef refs[DB_BROWSE_NUM_TYPES];
     aud_socket_t sockets[DB_BROWSE_NUM_TYPES];
     db_browse_sap* sap;

@@ -86,6 +86,8 @@ aud_error_t openSocket(db_browse_sap* sap, const char* group) {
                           "db_browse_sap_open");
             return result;
         }
+        // A datagram that poll() reported may be gone by the time it is read.
+        aud_socket_set_blocking(sap->socket, false);
     }
     result = aud_socket_set_reuse_address(sap->socket, 1);
     if (result != AUD_SUCCESS) {
@@ -190,6 +192,9 @@ aud_error_t db_browse_sap_process(aud_socket_t socket, db_browse_sap* sap) {
     }
     size_t length = sizeof sap->buffer;
     const aud_error_t result = aud_socket_recv(socket, sap->buffer, &length);
+    if (result == AUD_ERR_TIMEDOUT) {
+        return AUD_SUCCESS;  // nothing waiting after all
+    }
     if (result == AUD_ERR_MSGSIZE) {
         db_browse_log(sap->browse, AUD_LOG_WARNING,
                       "%s: dropped aes67 datagram larger than %u bytes", __func__,
