@@ -12,6 +12,7 @@
 
 #include "Prompts.h"
 #include "VireoDevice.h"
+#include "WidgetLoading.h"
 #include "ZEBPluginForm.h"
 
 namespace {
@@ -147,8 +148,7 @@ void ZEB_Window::syncToDevice() {
     pink.mutable_pink_gen()->set_level(0);
     dsp_t reply;
     if (m_transport.SendRequest(qz_msgs::header_t::MSG_GET_REQ, pink, reply) == 0) {
-        const QSignalBlocker blocker(m_current->widgets->pinkNoiseEnable);
-        m_current->widgets->pinkNoiseEnable->setChecked(reply.pink_gen().enable());
+        loadChecked(m_current->widgets->pinkNoiseEnable, reply.pink_gen().enable());
         m_current->pinkNoise.setValue(reply.pink_gen().level());
     }
     if (m_current->widgets->singleInput) {
@@ -158,8 +158,7 @@ void ZEB_Window::syncToDevice() {
             const bool single = reply.channel_input() == dsp_t::SINGLE_INPUT;
             QRadioButton* radio =
                 single ? m_current->widgets->singleInput : m_current->widgets->twoChannelInput;
-            const QSignalBlocker blocker(radio);
-            radio->setChecked(true);
+            loadChecked(radio, true);
         }
     }
 }

@@ -13,6 +13,7 @@
 #include "DspMath.h"
 #include "Prompts.h"
 #include "VireoDevice.h"
+#include "WidgetLoading.h"
 #include "ZEB_Window.h"
 #include "frmPresets.h"
 
@@ -52,15 +53,6 @@ bool loadChanged(DoubleSpinnerSliderLink& link, double& value) {
         return false;
     }
     link.setValue(value);
-    return true;
-}
-
-bool loadChanged(QCheckBox* box, bool checked) {
-    if (!box || box->isChecked() == checked) {
-        return false;
-    }
-    const QSignalBlocker blocker(box);
-    box->setChecked(checked);
     return true;
 }
 
@@ -194,23 +186,21 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
     if (w.singleInput && preset.has_channel_input()) {
         QRadioButton* radio =
             preset.channel_input() == dsp_t::SINGLE_INPUT ? w.singleInput : w.twoChannelInput;
-        if (!radio->isChecked()) {
-            const QSignalBlocker blocker(radio);
-            radio->setChecked(true);
+        if (loadChecked(radio, true)) {
             InputChannelTypeChanged();
         }
     }
-    if (loadChanged(w.ch1Slave, preset.ch1_slave())) {
+    if (loadChecked(w.ch1Slave, preset.ch1_slave())) {
         setFullCh1Slave(preset.ch1_slave());
     }
-    if (loadChanged(w.ch2SlaveA, preset.ch2_slave_a())) {
+    if (loadChecked(w.ch2SlaveA, preset.ch2_slave_a())) {
         setFullCh2SlaveA(preset.ch2_slave_a());
     }
-    if (loadChanged(w.ch2SlaveB, preset.ch2_slave_b())) {
+    if (loadChecked(w.ch2SlaveB, preset.ch2_slave_b())) {
         setFullCh2SlaveB(preset.ch2_slave_b());
     }
     const dsp_pinkgen_t& pink = preset.pink_gen();
-    if (loadChanged(w.pinkNoiseEnable, pink.enable())) {
+    if (loadChecked(w.pinkNoiseEnable, pink.enable())) {
         pinkNoiseEnableChanged(pink.enable());
     }
     loadLink(m_current->pinkNoise, pink.level(), [&](double v) { pinkNoiseLevelChanged(v); });
@@ -228,14 +218,14 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
             delayChanged(c, delay_ms);
         }
         const dsp_pass_filter_t& high = channel.high_pass_filter();
-        if (loadChanged(ui.highPassBypass(), high.bypass())) {
+        if (loadChecked(ui.highPassBypass(), high.bypass())) {
             highPassBypassChanged(c, high.bypass());
         }
         loadLink(ui.highPassFreqLink(), high.freq(), [&](double v) { highPassFreqChanged(c, v); });
         for (int b = 0; b < ui.bandCount(); ++b) {
             BandUI& band = ui.band(b);
             const dsp_peq_t& peq = channel.peq(b);
-            if (loadChanged(band.bypass(), peq.bypass())) {
+            if (loadChecked(band.bypass(), peq.bypass())) {
                 bandBypassChanged(c, b, peq.bypass());
             }
             loadLink(band.freqLink(), peq.freq(), [&](double v) { bandFreqChanged(c, b, v); });
@@ -243,15 +233,15 @@ void ZEB_Window::applyPreset(const dsp_t& preset) {
             loadLink(band.qLink(), peq.q(), [&](double v) { bandQChanged(c, b, v); });
         }
         const dsp_pass_filter_t& low = channel.low_pass_filter();
-        if (loadChanged(ui.lowPassBypass(), low.bypass())) {
+        if (loadChecked(ui.lowPassBypass(), low.bypass())) {
             lowPassBypassChanged(c, low.bypass());
         }
         loadLink(ui.lowPassFreqLink(), low.freq(), [&](double v) { lowPassFreqChanged(c, v); });
         const dsp_output_t& output = channel.output();
-        if (loadChanged(ui.outputMute(), output.mute())) {
+        if (loadChecked(ui.outputMute(), output.mute())) {
             outputMuteChanged(c, output.mute());
         }
-        if (loadChanged(ui.outputInvert(), output.invert())) {
+        if (loadChecked(ui.outputInvert(), output.invert())) {
             outputInvertChanged(c, output.invert());
         }
         loadLink(ui.outputGainLink(), output.gain(), [&](double v) { outputGainChanged(c, v); });

@@ -8,19 +8,13 @@
 #include "OVMeter.h"
 #include "OvLED.h"
 #include "VireoDevice.h"
+#include "WidgetLoading.h"
 #include "ZEBPluginForm.h"
 #include "ZEB_Window.h"
 
 namespace {
 
 using Header = qz_msgs::header_t;
-
-void loadCheckBox(QCheckBox* box, bool checked) {
-    if (box) {
-        const QSignalBlocker blocker(box);
-        box->setChecked(checked);
-    }
-}
 
 void setLed(OvLED* led, bool on) {
     if (led) {
@@ -50,7 +44,7 @@ void ZEB_Window::updateDeviceInfo() {
 
     FormVariant& w = *m_current->widgets;
     w.enable40W->setEnabled(reply.poeplus_avail());
-    loadCheckBox(w.enable40W, reply.enable_40w());
+    loadChecked(w.enable40W, reply.enable_40w());
     setLed(w.dcLed, reply.dc_avail());
     setLed(w.poeLed, !(reply.dc_avail() || reply.poeplus_avail()));
     setLed(w.poePlusLed, reply.poeplus_avail());
@@ -96,9 +90,9 @@ bool ZEB_Window::updateAmpConfig() {
     }
     if (m_current) {
         FormVariant& w = *m_current->widgets;
-        loadCheckBox(w.ch1Slave, reply.ch1_slave());
-        loadCheckBox(w.ch2SlaveA, reply.ch2_slave_a());
-        loadCheckBox(w.ch2SlaveB, reply.ch2_slave_b());
+        loadChecked(w.ch1Slave, reply.ch1_slave());
+        loadChecked(w.ch2SlaveA, reply.ch2_slave_a());
+        loadChecked(w.ch2SlaveB, reply.ch2_slave_b());
     }
     return true;
 }
@@ -208,12 +202,12 @@ void ZEB_Window::syncDeviceChannel(int channel) {
     const channel_t& got = reply.channel(0);
     ui.delayLink().setValue(int(qMin<uint32_t>(got.input().delay_ms(), INT32_MAX)));
     ui.inputGainLink().setValue(got.input().gain());
-    loadCheckBox(ui.outputInvert(), got.output().invert());
-    loadCheckBox(ui.outputMute(), got.output().mute());
+    loadChecked(ui.outputInvert(), got.output().invert());
+    loadChecked(ui.outputMute(), got.output().mute());
     ui.outputGainLink().setValue(got.output().gain());
-    loadCheckBox(ui.highPassBypass(), got.high_pass_filter().bypass());
+    loadChecked(ui.highPassBypass(), got.high_pass_filter().bypass());
     ui.highPassFreqLink().setValue(got.high_pass_filter().freq());
-    loadCheckBox(ui.lowPassBypass(), got.low_pass_filter().bypass());
+    loadChecked(ui.lowPassBypass(), got.low_pass_filter().bypass());
     ui.lowPassFreqLink().setValue(got.low_pass_filter().freq());
     for (int i = 0; i < got.peq_size() && i < ui.bandCount(); ++i) {
         const dsp_peq_t& band = got.peq(i);
@@ -221,7 +215,7 @@ void ZEB_Window::syncDeviceChannel(int channel) {
             continue;
         }
         BandUI& widgets = ui.band(int(band.band_id()));
-        loadCheckBox(widgets.bypass(), band.bypass());
+        loadChecked(widgets.bypass(), band.bypass());
         widgets.freqLink().setValue(band.freq());
         widgets.gainLink().setValue(band.gain());
         widgets.qLink().setValue(dspmath::octavesFromQ(band.q()));
