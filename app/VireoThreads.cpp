@@ -46,6 +46,7 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
     m_poll_timer->setObjectName(QStringLiteral("pollTimer"));
     m_poll_timer->setSingleShot(true);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
+    connect(this, &VireoThreads::DeviceResponse, this, &VireoThreads::handleDataGram);
     startThreads();
     if (m_timing.first_refresh_ms >= 0) {
         QTimer::singleShot(m_timing.first_refresh_ms, this, &VireoThreads::refresh);
@@ -107,9 +108,7 @@ void VireoThreads::stopThreads() {
 
 void VireoThreads::openCommandSocket() {
     m_command_socket = new QUdpSocket(this);
-    // Shared, so the location read's connection can take the same port.
-    if (!m_command_socket->bind(QHostAddress::AnyIPv4, m_timing.local_port,
-                                QAbstractSocket::ReuseAddressHint)) {
+    if (!m_command_socket->bind(QHostAddress::AnyIPv4, m_timing.local_port)) {
         qCWarning(zebController).noquote()
             << QStringLiteral("command socket: UDP port %1 refused (%2); using another")
                    .arg(m_timing.local_port)
