@@ -49,12 +49,12 @@ QByteArray bytes(const sim::Bytes& data) {
 // The poll runs ticks longer than the reply time-out, as the product's 300 and 250 ms do.
 VireoThreadsTiming fastTiming() {
     VireoThreadsTiming timing;
-    timing.tick_ms = 40;
+    timing.tick_ms = 100;
     timing.first_tick_ms = 10;
-    timing.reply_ms = 25;
+    timing.reply_ms = 60;
     timing.first_refresh_ms = -1;
     timing.refresh_pause_ms = 0;
-    timing.location_wait_ms = 100;
+    timing.location_wait_ms = 200;
     return timing;
 }
 
@@ -200,7 +200,7 @@ TEST_F(ControllerTest, ThirdUnansweredVersionIgnoresTheDevice) {
     announce(QStringLiteral("amp-a"), kAddressA);
     record(QStringLiteral("amp-a"))->setLocation(QStringLiteral("Hall"));
     QSignalSpy timeouts(controller.get(), &VireoThreads::DeviceTimeout);
-    ASSERT_TRUE(reaches(QStringLiteral("amp-a"), identification::kIgnored, 5000));
+    ASSERT_TRUE(reaches(QStringLiteral("amp-a"), identification::kIgnored, 8000));
 
     VireoDevice* amp = record(QStringLiteral("amp-a"));
     EXPECT_TRUE(amp->getProductId().isEmpty());
