@@ -399,6 +399,62 @@ TEST_F(ControllerTest, BadInputIsLoggedOnceAndChangesNothing) {
     EXPECT_EQ(amp->getAmpStatus1(), 1);
 }
 
+TEST_F(ControllerTest, QueuedCommandsGoOneAtATime) {
+    const auto device = fakeDevice("192.0.2.10");
+    make(stillTiming());
+    announce(QStringLiteral("amp-a"), kAddressA);
+    int responses = 0;
+    QObject::connect(controller.get(), &VireoThreads::commandResponse,
+                     [&responses](QHostAddress, QString) { ++responses; });
+
+    controller->sendUdpCommand(QStringLiteral("gone"), "VERSION\r", kAddressB, 49494);
+    controller->sendUdpCommand(QStringLiteral("amp-a"), "VERSION\r", kAddressA, 49494);
+    controller->sendUdpCommand(QStringLiteral("amp-a"), "LOADPRESET 1\r", kAddressA, 49494);
+    controller->pumpUdpCommands();  // drops the head: no such device
+    EXPECT_EQ(g_log.filter(QStringLiteral("gone")).size(), 1);
+    controller->pumpUdpCommands();
+    controller->pumpUdpCommands();  // a reply is awaited: nothing goes
+    EXPECT_TRUE(device->waitForDatagrams(1, 2000ms));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return responses == 1; }, 2000));
+    EXPECT_EQ(device->log().size(), 1u);
+    controller->pumpUdpCommands();
+    EXPECT_TRUE(device->waitForDatagrams(2, 2000ms));
+    const auto log = device->log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(bytes(log[1].bytes), QByteArray("LOADPRESET 1\r"));
+    EXPECT_EQ(record(QStringLiteral("amp-a"))->getTimeoutCount(), 1);  // the version reply reset it
+}
+
+TEST_F(ControllerTest, VersionGoesByConmonOffTheTextPath) {
+    make(stillTiming());
+    announce(QStringLiteral("amp-a"), kAddressA);
+    VireoDevice* amp = record(QStringLiteral("amp-a"));
+    amp->setPollState(identification::kVersion);
+    amp->setControlPath(0);
+    controller->pollSonaventData();
+    EXPECT_EQ(drivers->vendor_commands, QStringList{QStringLiteral("amp-a:VERSION\r")});
+    EXPECT_EQ(amp->getPollState(), identification::kAsked);
+    controller->handleMCUVersion(QStringLiteral("amp-a"), 0x00020003);
+    EXPECT_EQ(amp->getPollState(), identification::kIdentified);
+    EXPECT_EQ(amp->getMcuVersion(), 0x00020003u);
+}
+
+TEST_F(ControllerTest, ForeignManufacturerIsIgnoredAndClosed) {
+    make(stillTiming());
+    QSignalSpy removed(controller.get(), &VireoThreads::DeviceRemoved);
+    controller->deviceAdded(QStringLiteral("other"));
+    controller->vendorIdReported(QStringLiteral("other"), QStringLiteral("corvanti"));
+    VireoDevice* other = record(QStringLiteral("other"));
+    EXPECT_EQ(other->getPollState(), identification::kIgnored);
+    EXPECT_EQ(other->getManufacturer(), QStringLiteral("corvanti"));
+    EXPECT_EQ(drivers->closed, QStringList{QStringLiteral("other")});
+    ASSERT_EQ(removed.count(), 1);
+
+    controller->deviceAdded(QStringLiteral("other"));  // announced again: polled again
+    EXPECT_EQ(other->getPollState(), identification::kStart);
+    EXPECT_EQ(controller->getVireoDevices()->getDevices().size(), 1);
+}
+
 TEST_F(ControllerTest, RefreshStartsAgainWithAnEmptyList) {
     make(stillTiming());
     announce(QStringLiteral("amp-a"), kAddressA);
