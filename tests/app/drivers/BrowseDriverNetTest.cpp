@@ -82,15 +82,15 @@ protected:
         self->m_log.emplace_back(text, length);
     }
 
-    bool logged(const std::string& text) {
+    size_t count(const std::string& text) {
         std::lock_guard<std::mutex> lock(m_log_mutex);
+        size_t n = 0;
         for (const std::string& line : m_log) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
+            n += line.find(text) != std::string::npos;
         }
-        return false;
+        return n;
     }
+    bool logged(const std::string& text) { return count(text) > 0; }
 
     // Starts a browse driver on bd0 (or interface) and waits for its start-up.
     void start(BrowseDriverSettings settings = {}, int interface = 0) {
@@ -271,6 +271,26 @@ TEST_F(BrowseDriverNet, SilentResolveEndsAtItsShortTimeOutWithAReconfirmation) {
     EXPECT_EQ(aud_socket_select(&sockets, nullptr, nullptr, &none, &ready), AUD_SUCCESS);
     EXPECT_EQ(ready, 0u);
     EXPECT_TRUE(m_reports.empty());
+}
+
+// Every eleventh cycle reconfirms each known device; cycles last at least cycle_ms + select_ms.
+TEST_F(BrowseDriverNet, KnownDevicesAreReconfirmedEveryEleventhCycle) {
+    ASSERT_TRUE(m_fake0.start());
+    m_fake0.addDevice(vireo::amplifier("AMP-1", "amp-1", "192.0.2.10"));
+    BrowseDriverSettings settings;
+    settings.timing.cycle_ms = 10;
+    start(settings);
+    const std::string line =
+        "reconfirming PTR '_vireo-arc._udp.local.'->'AMP-1._vireo-arc._udp.local.'";
+    ASSERT_TRUE(waitFor([&] { return logged(line); }));
+    const size_t before = count(line);
+    QElapsedTimer span;
+    span.start();
+    QTest::qWait(600);
+    const size_t reconfirmed = count(line) - before;
+    const qint64 most = span.elapsed() / (11 * (settings.timing.cycle_ms + 1)) + 1;
+    EXPECT_GE(reconfirmed, 1u);
+    EXPECT_LE(qint64(reconfirmed), most);
 }
 
 TEST_F(BrowseDriverNet, UpdaterBrowseKnowsOnlyTheFirstFiveTypes) {
