@@ -51,7 +51,7 @@ unsigned interfaceOf(const std::string& address) {
 
 mdns::Name serviceName(const FakeMdnsService& service) {
     mdns::Name name = mdns::parseName(service.type);
-    name.push_back("local");
+    name.push_back(service.domain);
     return name;
 }
 

@@ -17,6 +17,7 @@ struct FakeMdnsService {
     std::string type;      // e.g. "_vireo-arc._udp"
     uint16_t port = 0;
     std::vector<std::string> txt;  // "key=value" or "key"
+    std::string domain = "local";  // as the responder spells it
 };
 
 struct FakeMdnsDevice {

@@ -23,13 +23,14 @@ void Operation::reportRecord(const CacheEntry& entry, bool add) const {
     void* const user = context;
     if (kind == Kind::kBrowse) {
         const auto target = rdataName(entry.record.rdata);
-        if (!target || target->size() < 4) {
+        if (!target || target->size() < 4 || name.size() < 3) {
             return;  // not an instance of a service type
         }
+        // Names are case-blind: the type and domain go back as the caller spelled them, not
+        // as the responder did.
         const std::string instance = (*target)[0];
-        const std::string regtype =
-            escapeLabel((*target)[1]) + "." + escapeLabel((*target)[2]) + ".";
-        const std::string domain = nameText(*target, 3);
+        const std::string regtype = escapeLabel(name[0]) + "." + escapeLabel(name[1]) + ".";
+        const std::string domain = nameText(name, 2);
         const DNSServiceBrowseReply reply = browse;
         channel->push([=](DNSServiceRef ref, DNSServiceFlags more) {
             reply(ref, flags | more, interface_index, kDNSServiceErr_NoError, instance.c_str(),

@@ -8,7 +8,15 @@ using TestApplication = QCoreApplication;
 
 #include <gtest/gtest.h>
 
-#if defined(ZEB_TEST_GUI) && defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__)
+#define ZEB_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZEB_ASAN 1
+#endif
+#endif
+
+#if defined(ZEB_TEST_GUI) && defined(ZEB_ASAN)
 // Qt's offscreen platform plugin never frees its screen and cursor; those are not ours. Full
 // stacks are needed to see where an allocation came from through Qt's libraries.
 extern "C" const char* __asan_default_options() {

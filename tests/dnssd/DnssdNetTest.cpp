@@ -280,6 +280,38 @@ TEST_F(DnssdNet, BrowseSeesAnnouncedDeviceOnItsInterfaceAndItsGoodbye) {
     DNSServiceRefDeallocate(ref);
 }
 
+// Names are case-blind: a responder's own spelling of the type and domain never reaches the
+// caller, who gets them back as it asked for them.
+TEST_F(DnssdNet, BrowseGivesTypeAndDomainBackAsTheCallerSpelledThem) {
+    sim::FakeMdnsDevice device = amplifier();
+    device.services[0].type = "_Vireo-Arc._Udp";
+    device.services[1].type = "_VIREO-CMC._UDP";
+    for (sim::FakeMdnsService& service : device.services) {
+        service.domain = "LOCAL";
+    }
+    m_fake.addDevice(device);
+    const struct {
+        const char* type;
+        const char* domain;
+        const char* type_back;
+        const char* domain_back;
+    } cases[] = {
+        {kArc, "local", kArc, "local."},
+        {"_vireo-cmc._udp", "local.", "_vireo-cmc._udp.", "local."},
+        {"_VIREO-arc._UDP.", "Local", "_VIREO-arc._UDP.", "Local."},
+    };
+    for (const auto& c : cases) {
+        Events events;
+        DNSServiceRef ref = nullptr;
+        ASSERT_EQ(DNSServiceBrowse(&ref, 0, 0, c.type, c.domain, onBrowse, &events), 0);
+        ASSERT_TRUE(pump(ref, [&] { return !events.list.empty(); })) << c.type;
+        EXPECT_EQ(events.list[0].name, kInstance);
+        EXPECT_EQ(events.list[0].type, c.type_back);
+        EXPECT_EQ(events.list[0].domain, c.domain_back);
+        DNSServiceRefDeallocate(ref);
+    }
+}
+
 TEST_F(DnssdNet, SilentDeviceDisappearsWhenItsTtlRunsOut) {
     m_fake.stop();
     sim::FakeMdnsResponder::Options options;

@@ -137,6 +137,20 @@ TEST_F(BrowseNet, DeviceAppearsWithItsTxtDataAndGoesWithItsGoodbye) {
     EXPECT_TRUE(m_log.logged("Removing conmon device \"AMP-1\" from network 0"));
 }
 
+// A responder may spell the service types and the domain in any case.
+TEST_F(BrowseNet, DeviceWhoseResponderSpellsTheTypesInOtherCaseIsListed) {
+    start(DB_BROWSE_TYPE_MEDIA_DEVICE | DB_BROWSE_TYPE_CONMON_DEVICE);
+    sim::FakeMdnsDevice amp = vireo::amplifier("AMP-1", "amp-1", "192.0.2.10");
+    amp.services[0].type = "_Vireo-Arc._Udp";
+    amp.services[1].type = "_VIREO-CMC._UDP";
+    for (sim::FakeMdnsService& service : amp.services) {
+        service.domain = "Local";
+    }
+    m_fake0.addDevice(amp);
+    ASSERT_TRUE(run([&] { return device("AMP-1") && device("AMP-1")->flags.flags == 0x05; }));
+    EXPECT_FALSE(m_log.logged("unknown service type"));
+}
+
 // (A channel name of 64 characters cannot travel as one DNS label: the unit tests hand it to
 // the browse reply directly.)
 TEST_F(BrowseNet, LongNamesAndChannelsWithoutAtAreRefused) {
