@@ -230,7 +230,9 @@ void Querier::sendQuery(uint32_t ifindex, const Labels& name, uint16_t type,
             known.back().ttl = entry.remainingTtl(now);
         }
     }
-    m_send(ifindex, encodeQuery(question, known));
+    for (const Bytes& packet : encodeQuery(question, known)) {
+        m_send(ifindex, packet);
+    }
 }
 
 bool Querier::interesting(const CacheEntry& entry) const {

@@ -136,7 +136,8 @@ protected:
     std::vector<Clock::duration> queryTimes(uint32_t ifindex, uint16_t type) const {
         std::vector<Clock::duration> times;
         for (const Sent& s : m_sent) {
-            if (s.ifindex == ifindex && s.message.questions.at(0).type == type) {
+            if (s.ifindex == ifindex && !s.message.questions.empty() &&
+                s.message.questions[0].type == type) {
                 times.push_back(s.at - m_start);
             }
         }
