@@ -412,6 +412,7 @@ void FakeMdnsResponder::handle(const uint8_t* data, size_t length, const std::st
     }
     FakeMdnsQuery heard;
     heard.truncated = query->truncated;
+    heard.size = length;
     heard.source = source;
     heard.when = std::chrono::steady_clock::now();
     for (const auto& question : query->questions) {

@@ -37,6 +37,7 @@ struct FakeMdnsRecordSeen {
 // One query datagram the fake heard: its questions as (dotted name, type), its known answers.
 struct FakeMdnsQuery {
     bool truncated = false;  // TC set
+    size_t size = 0;         // bytes of the datagram
     std::vector<std::pair<std::string, uint16_t>> questions;
     std::vector<FakeMdnsRecordSeen> known_answers;
     std::string source;  // "address:port"

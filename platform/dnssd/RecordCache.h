@@ -55,6 +55,8 @@ public:
     CacheEntry take(Iterator entry);
     // Some entry has this name, or points to it.
     bool related(const Labels& name) const;
+    // The entries of this name (case ignored), oldest first.
+    std::vector<CacheEntry*> named(const Labels& name);
 
     std::list<CacheEntry>& entries() { return m_entries; }
     const std::list<CacheEntry>& entries() const { return m_entries; }
@@ -65,7 +67,8 @@ private:
     void index(const CacheEntry& entry, int change);
 
     std::list<CacheEntry> m_entries;
-    std::map<std::string, int> m_related;  // name keys: entries per name and per target
+    std::map<std::string, int> m_related;             // name keys: entries per name and per target
+    std::multimap<std::string, CacheEntry*> m_named;  // name key: entry
 };
 
 }  // namespace vireo_dnssd
