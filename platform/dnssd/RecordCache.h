@@ -44,6 +44,10 @@ public:
     enum class Update { kAdded, kRefreshed, kLeaving, kIgnored };
     using Iterator = std::list<CacheEntry>::iterator;
 
+    RecordCache() = default;
+    RecordCache(const RecordCache&) = delete;  // the index points into the entries
+    RecordCache& operator=(const RecordCache&) = delete;
+
     // Takes in one received record; `entry` is set for kAdded and kRefreshed.
     Update insert(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
                   Clock::duration goodbye_delay, CacheEntry** entry);

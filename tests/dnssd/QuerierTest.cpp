@@ -221,6 +221,21 @@ TEST_F(QuerierTest, GoodbyeRemovesAfterASecondAndUnrefreshedRecordsExpire) {
     EXPECT_EQ(gone[0].name, "Amp B");
 }
 
+TEST_F(QuerierTest, RefreshesWantedRecordsOnlyAndWaitsPastTheOthers) {
+    browse();
+    const std::string instance = std::string("Amp.") + kType;
+    receive({ptr("Amp", 10), record(instance, 33, 10, srvData(4440)),
+             record("amp.local", 1, 10, {192, 0, 2, 7})});
+    advance(8050ms);
+    const auto times = queryTimes(2, 12);
+    EXPECT_EQ(std::count_if(times.begin(), times.end(), [](Clock::duration t) { return t >= 8s; }),
+              1);  // the PTR's refresh at 80 % of its TTL
+    EXPECT_TRUE(queryTimes(2, 33).empty());
+    EXPECT_TRUE(queryTimes(2, 1).empty());
+    // The service and address records, due as well, are wanted by none: nothing to do now.
+    EXPECT_GT(m_querier.run(m_now), m_now);
+}
+
 TEST_F(QuerierTest, HugeTtlsNeitherOverflowNorExpire) {
     browse();
     receive({ptr("Amp", 0x7fffffff), ptr("Other", 0xffffffff)});  // the top bit: TTL 0
