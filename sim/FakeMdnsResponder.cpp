@@ -432,25 +432,24 @@ void FakeMdnsResponder::handle(const uint8_t* data, size_t length, const std::st
     }
     auto waiting = std::find_if(m_waiting.begin(), m_waiting.end(),
                                 [&](const Waiting& w) { return w.source == source; });
-    if (query->questions.empty()) {
-        // Known answers continuing a query flagged TC; without one they mean nothing.
-        if (waiting != m_waiting.end()) {
-            waiting->known.insert(waiting->known.end(), known.begin(), known.end());
-        }
-        return;
-    }
-    if (!query->truncated) {
+    if (!query->questions.empty() && !query->truncated) {
         answer(query->questions, known);
         return;
     }
-    const long long low = m_options.truncated_wait_min.count();
-    const long long high = m_options.truncated_wait_max.count();
-    std::uniform_int_distribution<long long> pause(low, std::max(low, high));
-    const auto when = heard.when + std::chrono::milliseconds(pause(m_random));
-    if (waiting == m_waiting.end()) {
-        waiting = m_waiting.insert(m_waiting.end(), Waiting{source, when, {}, {}});
+    if (query->questions.empty() && waiting == m_waiting.end()) {
+        return;  // known answers continuing no query
     }
-    waiting->when = std::max(waiting->when, when);
+    if (waiting == m_waiting.end()) {
+        waiting = m_waiting.insert(m_waiting.end(), Waiting{source, heard.when, {}, {}});
+    }
+    if (query->truncated) {
+        // More to come: answer 400-500 ms after the last packet flagged TC.
+        const long long low = m_options.truncated_wait_min.count();
+        const long long high = m_options.truncated_wait_max.count();
+        std::uniform_int_distribution<long long> pause(low, std::max(low, high));
+        waiting->when =
+            std::max(waiting->when, heard.when + std::chrono::milliseconds(pause(m_random)));
+    }
     waiting->questions.insert(waiting->questions.end(), query->questions.begin(),
                               query->questions.end());
     waiting->known.insert(waiting->known.end(), known.begin(), known.end());

@@ -52,9 +52,10 @@ struct FakeMdnsAnswer {
 
 // The multicast DNS responder of simulated devices on one interface: answers PTR, SRV, TXT
 // and A queries (with the usual additional records, honouring known answers), announces
-// devices and says goodbye when they go. A query flagged TC is answered after a pause in which
-// its source sends the rest of its known answers, in packets without questions; every answer
-// listed in any of them is left out. It has its own small DNS encoder and decoder.
+// devices and says goodbye when they go. A query flagged TC waits for the rest of its known
+// answers, sent by its source in packets without questions, and is answered 400-500 ms after
+// the last packet flagged TC, leaving out every answer listed in any of them. It has its own
+// small DNS encoder and decoder.
 class FakeMdnsResponder {
 public:
     struct Options {
@@ -62,8 +63,8 @@ public:
         uint32_t host_ttl = 120;      // SRV and A
         int announcements = 2;
         std::chrono::milliseconds announce_interval{1000};
-        std::chrono::milliseconds truncated_wait_min{400};  // a TC query is answered after
-        std::chrono::milliseconds truncated_wait_max{500};  // a pause this long
+        std::chrono::milliseconds truncated_wait_min{400};  // a TC query is answered this
+        std::chrono::milliseconds truncated_wait_max{500};  // long after its last TC packet
         size_t max_response = 1472;  // bytes of a response datagram, unless one record is more
     };
 

@@ -2,7 +2,11 @@
 // the test's own network namespace (veth mdns0, 192.0.2.1/24).
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,10 +15,12 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "FakeMdnsResponder.h"
+#include "FakeMdnsWire.h"
 #include "Timing.h"
 #include "vireo_dns_sd.h"
 
@@ -105,6 +111,87 @@ std::vector<Round> roundsOf(const std::vector<sim::FakeMdnsQuery>& queries) {
     }
     EXPECT_FALSE(open) << "the last packet has TC set";
     return rounds;
+}
+
+// A query datagram: TC as given, the PTR question of the type unless `question` is false, and
+// PTR known answers for these devices with these TTLs; names written plain.
+std::vector<uint8_t> ptrQuery(bool truncated, bool question,
+                              const std::vector<std::pair<int, uint32_t>>& known) {
+    std::vector<uint8_t> out = {0,
+                                0,
+                                uint8_t(truncated ? 0x02 : 0),
+                                0,
+                                0,
+                                uint8_t(question),
+                                0,
+                                uint8_t(known.size()),
+                                0,
+                                0,
+                                0,
+                                0};
+    const auto type = sim::mdns::nameBytes(sim::mdns::parseName(typeKey(0)));
+    if (question) {
+        out.insert(out.end(), type.begin(), type.end());
+        out.insert(out.end(), {0, 12, 0, 1});
+    }
+    for (const auto& [device, ttl] : known) {
+        const auto target =
+            sim::mdns::nameBytes(sim::mdns::parseName(instanceName(device) + "." + typeKey(0)));
+        out.insert(out.end(), type.begin(), type.end());
+        out.insert(out.end(), {0, 12, 0, 1, uint8_t(ttl >> 24), uint8_t(ttl >> 16),
+                               uint8_t(ttl >> 8), uint8_t(ttl), 0, uint8_t(target.size())});
+        out.insert(out.end(), target.begin(), target.end());
+    }
+    return out;
+}
+
+TEST(DnssdScale, FakeAnswersATruncatedQueryAfterItsLastTcPacketLeavingOutEveryKnownAnswer) {
+    sim::FakeMdnsResponder::Options options;
+    options.service_ttl = 100;
+    options.announcements = 0;
+    sim::FakeMdnsResponder fake("192.0.2.1", options);
+    ASSERT_TRUE(fake.start());
+    for (int device = 0; device < 4; ++device) {
+        fake.addDevice({"amp-" + std::to_string(device),
+                        "192.0.2.10",
+                        {{instanceName(device), kTypes[0], 4440, {}}}});
+    }
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ip_mreqn out{};
+    out.imr_ifindex = int(fake.interfaceIndex());
+    ASSERT_EQ(::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out), 0);
+    sockaddr_in group{};
+    group.sin_family = AF_INET;
+    group.sin_port = htons(5353);
+    ::inet_pton(AF_INET, "224.0.0.251", &group.sin_addr);
+    const auto send = [&](const std::vector<uint8_t>& datagram) {
+        ASSERT_EQ(::sendto(fd, datagram.data(), datagram.size(), 0,
+                           reinterpret_cast<const sockaddr*>(&group), sizeof group),
+                  ssize_t(datagram.size()));
+    };
+    // Device 0 listed with the question, 1 in a packet after a pause, 2 in the last packet
+    // with too little TTL left to count, 3 not at all.
+    const Clock::time_point start = Clock::now();
+    send(ptrQuery(true, true, {{0, 100}}));
+    std::this_thread::sleep_for(300ms);
+    const Clock::time_point last_tc = Clock::now();
+    send(ptrQuery(true, false, {{1, 60}}));
+    send(ptrQuery(false, false, {{2, 49}}));
+    const auto answered = [&] { return fake.answers().size(); };
+    while (answered() == 0 && Clock::now() - start < 2s) {
+        std::this_thread::sleep_for(10ms);
+    }
+    std::this_thread::sleep_for(100ms);
+    const auto answers = fake.answers();
+    ::close(fd);
+    ASSERT_EQ(answers.size(), 2u);
+    std::set<std::string> targets;
+    for (const sim::FakeMdnsAnswer& answer : answers) {
+        targets.insert(answer.record.target);
+        EXPECT_GE(answer.when - last_tc, 400ms);
+        EXPECT_LE(answer.when - last_tc, 700ms);
+    }
+    EXPECT_EQ(targets, (std::set<std::string>{instanceKey(2, 0), instanceKey(3, 0)}));
 }
 
 TEST(DnssdScale, KnownAnswersOfTwoLargeTypesSpanPacketsAndSuppressEveryAnswerUntilHalfTheTtl) {
