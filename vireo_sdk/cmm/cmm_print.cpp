@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 
 #include "cmm/cmm_client_internal.h"
@@ -19,8 +20,11 @@ void cmm_log_interface_list(const cmm_client* client, const char* indent,
     }
     for (unsigned i = 0; i < list->count && i < CMM_MAX_INTERFACES; ++i) {
         const cmm_interface& entry = list->interfaces[i];
+        // A list the caller filled may hold a name without its terminator.
+        char16_t wide[CMM_INTERFACE_NAME_SIZE + 1] = {};
+        std::copy(entry.name, entry.name + CMM_INTERFACE_NAME_SIZE, wide);
         char name[CMM_INTERFACE_NAME_SIZE * 5 + 1];
-        aud_wide_to_text(entry.name, name, sizeof name);
+        aud_wide_to_text(wide, name, sizeof name);
         const uint8_t* m = entry.mac;
         cmm_client_log(client, AUD_LOG_DEBUG,
                        "%sInterface %d: %s (%02x:%02x:%02x:%02x:%02x:%02x)\n", indent,

@@ -102,6 +102,19 @@ TEST_F(CmmClient, ConnectingLearnsTheServiceAndItsOfferedInterfaces) {
                             CMM_CHANGE_OPTIONS | CMM_CHANGE_STATUS});
 }
 
+// Options equal to the forgotten (zeroed) record are still received: known, with no change.
+TEST_F(CmmClient, AnEmptyOfferIsKnownOnceReceived) {
+    service_.setOptions({});
+    ASSERT_EQ(init(service_.port()), AUD_SUCCESS);
+    ASSERT_EQ(cmm_client_connect(client_), AUD_SUCCESS);
+    ASSERT_TRUE(pump([this] { return cmm_client_get_status(client_) != nullptr; }));
+    ASSERT_NE(cmm_client_get_options(client_), nullptr);
+    EXPECT_EQ(cmm_available_interfaces_count(cmm_client_get_options(client_)), 0);
+    for (const Change& change : changes_) {
+        EXPECT_EQ(change.changes & CMM_CHANGE_OPTIONS, 0u);
+    }
+}
+
 TEST_F(CmmClient, AStateEqualToTheHeldOneChangesNothing) {
     connect();
     service_.sendState();
