@@ -49,14 +49,15 @@ uint16_t writeConfig(DgcpBodyWriter* writer, const std::vector<FakeCmmInterface>
 bool readConfig(const DgcpBodyReader& reader, uint16_t offset, std::vector<FakeCmmInterface>* out) {
     std::vector<uint16_t> config;
     std::vector<uint16_t> entries;
-    if (!reader.slots(offset, &config) || config.empty() || !reader.slots(config[0], &entries)) {
+    if (!reader.arraySlots(offset, &config) || config.empty() ||
+        !reader.arraySlots(config[0], &entries)) {
         return false;
     }
     for (uint16_t at : entries) {
         std::vector<uint16_t> entry;
         FakeCmmInterface interface;
         Bytes mac;
-        if (!reader.slots(at, &entry) || entry.size() < 2 ||
+        if (!reader.arraySlots(at, &entry) || entry.size() < 2 ||
             !reader.wide(entry[0], &interface.name) || !reader.bytes(entry[1], 6, &mac)) {
             return false;
         }
@@ -148,6 +149,11 @@ void FakeConfigService::setEarlyEvent(bool early) {
     m_early_event = early;
 }
 
+void FakeConfigService::setCloseAfterConnect(bool close) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_close_after_connect = close;
+}
+
 void FakeConfigService::setSilent(bool silent) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_silent = silent;
@@ -214,7 +220,12 @@ void FakeConfigService::run() {
                 timeout = static_cast<int>(std::max<int64_t>(0, left.count()));
             }
         }
-        pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        int socket = -1;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            socket = m_socket;
+        }
+        pollfd fds[2] = {{socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             return;
         }
@@ -232,7 +243,7 @@ void FakeConfigService::run() {
         }
         sockaddr_in from{};
         socklen_t from_length = sizeof from;
-        const ssize_t length = ::recvfrom(m_socket, buffer.data(), buffer.size(), 0,
+        const ssize_t length = ::recvfrom(socket, buffer.data(), buffer.size(), 0,
                                           reinterpret_cast<sockaddr*>(&from), &from_length);
         if (length >= 0) {
             handle(Bytes(buffer.begin(), buffer.begin() + length), from);
@@ -254,12 +265,12 @@ FakeCmmDatagram FakeConfigService::read(const Bytes& datagram, uint16_t from_por
     std::vector<uint16_t> root;
     switch (entry.header->opcode) {
         case kConnect:
-            entry.readable = reader.slots(0, &root) && root.size() >= 3 &&
+            entry.readable = reader.arraySlots(0, &root) && root.size() >= 3 &&
                              reader.text(root[0], &entry.client_name) &&
                              reader.number(root[1], &entry.process_id);
             break;
         case kSetConfig:
-            entry.readable = reader.slots(0, &root) && root.size() >= 3;
+            entry.readable = reader.arraySlots(0, &root) && root.size() >= 3;
             if (entry.readable) {
                 entry.config_flags = root[0];
                 entry.lock = (root[0] & 2) && root[2] != 0;
@@ -308,6 +319,10 @@ void FakeConfigService::handle(const Bytes& datagram, const sockaddr_in& from) {
             reply(*header, kResponse, record.body());
             sendEvent(kOptions, optionsBody());
             sendEvent(kState, stateBody());
+            if (m_close_after_connect) {
+                ::close(m_socket);
+                m_socket = -1;
+            }
             return;
         }
         case kDisconnect:

@@ -90,6 +90,8 @@ public:
     void sendState();
     // Closes the socket: the client's next datagram is refused.
     void closeSocket();
+    // Closes the socket once it has sent a connected client its options and state.
+    void setCloseAfterConnect(bool close);
 
     std::vector<FakeCmmDatagram> log() const;
     std::vector<FakeCmmDatagram> logOf(uint16_t opcode) const;
@@ -121,6 +123,7 @@ private:
     uint16_t m_set_config_status = 1;
     bool m_carry_pending = false;
     bool m_early_event = false;
+    bool m_close_after_connect = false;
     bool m_silent = false;
     std::map<uint16_t, bool> m_silent_for;
     std::multimap<uint16_t, FakeCmmFault> m_faults;

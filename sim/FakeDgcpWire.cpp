@@ -117,7 +117,7 @@ bool DgcpBodyReader::get32(size_t at, uint32_t* value) const {
     return true;
 }
 
-bool DgcpBodyReader::slots(uint16_t offset, std::vector<uint16_t>* out) const {
+bool DgcpBodyReader::arraySlots(uint16_t offset, std::vector<uint16_t>* out) const {
     uint16_t count = 0;
     if (offset % 2 != 0 || !get16(offset, &count) || offset + 2 + 2 * size_t{count} > m_size) {
         return false;

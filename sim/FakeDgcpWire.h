@@ -52,7 +52,7 @@ private:
 class DgcpBodyReader {
 public:
     DgcpBodyReader(const uint8_t* body, size_t size) : m_body(body), m_size(size) {}
-    bool slots(uint16_t offset, std::vector<uint16_t>* out) const;
+    bool arraySlots(uint16_t offset, std::vector<uint16_t>* out) const;
     bool text(uint16_t offset, std::string* out) const;
     bool number(uint16_t offset, uint32_t* out) const;
     bool wide(uint16_t offset, std::u16string* out) const;
