@@ -177,10 +177,53 @@ TEST_F(CmmDriver, PutsTheChosenInterfaceIntoTheConfigurationAndWaitsUntilReady) 
     ASSERT_GE(log.size(), 2u);
     ASSERT_TRUE(log[0].header);
     EXPECT_EQ(log[0].header->opcode, 1);
-    EXPECT_EQ(log[0].client_name, "OvaltaCmm");
-    EXPECT_EQ(log[0].process_id, static_cast<uint32_t>(getpid()));
-    EXPECT_EQ(log[0].header->client_port, log[0].from_port);
-    EXPECT_EQ(log[0].bytes.size(), 44u);
+    const uint16_t port = log[0].from_port;
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    const sim::Bytes connect = {0x10,
+                                0x01,
+                                0x00,
+                                0x2C,
+                                0x00,
+                                0x00,
+                                0x00,
+                                0x01,
+                                0x00,
+                                0x00,
+                                static_cast<uint8_t>(port >> 8),
+                                static_cast<uint8_t>(port),
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0,
+                                0x00,
+                                0x03,
+                                0x00,
+                                0x08,
+                                0x00,
+                                0x14,
+                                0x00,
+                                0x00,
+                                'O',
+                                'v',
+                                'a',
+                                'l',
+                                't',
+                                'a',
+                                'C',
+                                'm',
+                                'm',
+                                0x00,
+                                0x00,
+                                0x00,
+                                static_cast<uint8_t>(pid >> 24),
+                                static_cast<uint8_t>(pid >> 16),
+                                static_cast<uint8_t>(pid >> 8),
+                                static_cast<uint8_t>(pid)};
+    EXPECT_EQ(log[0].bytes, connect);
     const sim::FakeCmmDatagram set = service_.logOf(0x110)[0];
     EXPECT_EQ(set.config_flags, 1);
     ASSERT_EQ(set.config.size(), 1u);
