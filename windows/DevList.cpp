@@ -137,7 +137,7 @@ QVariant DevList::headerData(int section, Qt::Orientation orientation, int role)
     }
     switch (section) {
         case 0:
-            return QString(QLatin1String(""));
+            return QString();
         case 1:
             return QStringLiteral("Device Name");
         case 2:
