@@ -94,6 +94,8 @@ void MdslForm::setupUi(QMainWindow* window) {
     tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     tableView->horizontalHeader()->setStretchLastSection(true);
+    // The tick column is 25 pixels wide, narrower than some styles' least section width.
+    tableView->horizontalHeader()->setMinimumSectionSize(25);
     tableView->setFocusPolicy(Qt::NoFocus);
     column->addWidget(tableView);
 

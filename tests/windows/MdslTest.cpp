@@ -22,6 +22,7 @@
 #include "MdslLoaders.h"
 #include "Mdsl_Window.h"
 #include "PresetValues.h"
+#include "ProgressBarDelegate.h"
 #include "VireoDevices.h"
 
 namespace {
@@ -218,6 +219,15 @@ TEST_F(Loader, ListsTheMakersDevicesOfTheFilesModelByName) {
     EXPECT_TRUE(button(loader, "clear_file_pushButton")->isEnabled());
     EXPECT_FALSE(button(loader, "cancel_pushButton")->isEnabled());
     EXPECT_EQ(loader->statusBar()->currentMessage(), kStatus);
+    EXPECT_EQ(loader->objectName(), QStringLiteral("Mdsl_Window"));
+    EXPECT_EQ(loader->windowTitle(), QStringLiteral("Multi Preset Load"));
+    EXPECT_EQ(loader->minimumSize(), QSize(650, 570));
+    auto* table = loader->findChild<QTableView*>(QStringLiteral("tableView"));
+    EXPECT_EQ(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(table->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(table->columnWidth(0), 25);
+    EXPECT_EQ(table->columnWidth(1), 250);
+    EXPECT_TRUE(qobject_cast<ProgressBarDelegate*>(table->itemDelegateForColumn(2)));
 
     // Columns: tick, name (red when failed), progress drawn by the delegate.
     const QImage checked =
@@ -234,6 +244,10 @@ TEST_F(Loader, ListsTheMakersDevicesOfTheFilesModelByName) {
     QCoreApplication::processEvents();
     EXPECT_EQ(tick(0), unchecked);
     EXPECT_EQ(tick(1), checked);
+    button(loader, "select_all_pushButton")->click();
+    EXPECT_EQ(tick(0), checked);
+    button(loader, "deselect_all_pushButton")->click();
+    EXPECT_EQ(tick(1), unchecked);
     list.row(2)->setStatus(MdslDev::kFailed);
     EXPECT_EQ(qvariant_cast<QColor>(list.data(list.index(2, 1), Qt::ForegroundRole)),
               QColor(Qt::red));
