@@ -1,0 +1,147 @@
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "routing/dr_internal.h"
+#include "util/aud_text.h"
+
+namespace {
+
+constexpr uint16_t kRecordSize = 6;
+constexpr uint16_t kRangeSize = 4;
+
+struct LabelRecord {
+    uint16_t id;
+    uint16_t channel;
+    char name[DR_ARCP_NAME_SIZE];
+};
+
+bool byId(const LabelRecord& a, const LabelRecord& b) {
+    return a.id < b.id;
+}
+
+// Reads the reply's records; false once the request is completed.
+bool readRecords(dr_device* device, dr_request* request, const dr_message* message,
+                 std::vector<LabelRecord>* records) {
+    const unsigned count = dr_arcp_record_count(message);
+    const uint16_t lower = static_cast<uint16_t>(dr_arcp_records_end(message, kRecordSize));
+    records->resize(count);
+    for (unsigned i = 0; i < count; ++i) {
+        aud_reader reader;
+        uint16_t name_offset = 0;
+        LabelRecord& record = (*records)[i];
+        if (!dr_arcp_record(message, i, kRecordSize, &reader) ||
+            !aud_reader_u16be(&reader, &record.id) || !aud_reader_u16be(&reader, &record.channel) ||
+            !aud_reader_u16be(&reader, &name_offset)) {
+            dr_devices_complete_request(device->devices, request, AUD_ERR_INVALIDDATA);
+            return false;
+        }
+        if (record.id == 0 || record.id > device->labels.size() || record.channel == 0 ||
+            record.channel > device->txchannels.size()) {
+            dr_request_fail(device, request, DR_ERR_PROTOCOL,
+                            "TxLabelQuery: invalid ID in response");
+            return false;
+        }
+        bool present = false;
+        if (dr_read_name(message, name_offset, lower, record.name, &present) != AUD_SUCCESS) {
+            dr_devices_complete_request(device->devices, request, AUD_ERR_INVALIDPARAMETER);
+            return false;
+        }
+    }
+    std::sort(records->begin(), records->end(), byId);
+    return true;
+}
+
+// The ids the request asked for, from its ranges; false once the request is completed.
+bool requestedIds(dr_device* device, dr_request* request, std::vector<uint16_t>* ids) {
+    const dr_packet* packet = &request->packet;
+    const unsigned count = packet->bytes[DR_ARCP_OFFSET_COUNT];
+    const size_t highest = device->labels.size();
+    for (unsigned i = 0; i < count; ++i) {
+        const size_t at = DR_ARCP_BODY_START + size_t{i} * kRangeSize;
+        const uint16_t first = dr_arcp_get_u16(packet, at);
+        const uint16_t last = dr_arcp_get_u16(packet, at + 2);
+        const size_t from = first == 0 ? last : first;
+        const size_t to = last == 0 ? highest : last;
+        if (from == 0 || to > highest) {
+            dr_request_fail(device, request, DR_ERR_PROTOCOL,
+                            "TxChannelQuery: invalid ID in request");
+            return false;
+        }
+        for (size_t id = from; id <= to; ++id) {
+            ids->push_back(static_cast<uint16_t>(id));
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+aud_error_t dr_labels_build(dr_device* device, dr_request* request) {
+    dr_packet* packet = dr_request_begin(request, 0x2010);
+    dr_arcp_begin_ranges(packet);
+    bool any = false;
+    for (const dr_label& label : device->labels) {
+        if (label.id < request->page_from || !label.stale) {
+            continue;
+        }
+        if (!dr_arcp_add_id(packet, label.id)) {
+            break;
+        }
+        any = true;
+    }
+    return any ? AUD_SUCCESS : AUD_ERR_NOTFOUND;
+}
+
+void dr_labels_reply(dr_device* device, dr_request* request, const dr_message* message, bool more) {
+    std::vector<LabelRecord> records;
+    std::vector<uint16_t> ids;
+    if (!readRecords(device, request, message, &records) || !requestedIds(device, request, &ids)) {
+        return;
+    }
+    const uint16_t highest = records.empty() ? 0 : records.back().id;
+    for (uint16_t id : ids) {
+        dr_label& label = device->labels[id - 1];
+        LabelRecord wanted{};
+        wanted.id = id;
+        const auto found = std::lower_bound(records.begin(), records.end(), wanted, byId);
+        if (found != records.end() && found->id == id) {
+            label.channel = device->txchannels[found->channel - 1];
+            aud_strlcpy(label.name, found->name, sizeof label.name);
+            label.stale = false;
+        } else if (!more || id < highest) {
+            label.channel = nullptr;
+            label.name[0] = '\0';
+            label.stale = false;
+        }
+    }
+    request->page_from = highest;
+    if (dr_listing_next(device, request, more, dr_labels_build) != DR_PAGE_DONE) {
+        return;
+    }
+    dr_device_clear_stale(device, DR_DEVICE_COMPONENT_TXLABELS);
+    dr_device_notify(device, DR_DEVICE_CHANGE_TXLABELS);
+    dr_devices_complete_request(device->devices, request, AUD_SUCCESS);
+}
+
+aud_error_t dr_txchannel_get_labels(const dr_txchannel* channel, size_t* count,
+                                    dr_txlabel* labels) {
+    if (!channel || !count || (*count > 0 && !labels)) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (channel->id == 0) {
+        return AUD_ERR_INVALIDSTATE;
+    }
+    size_t owned = 0;
+    for (const dr_label& label : channel->device->labels) {
+        if (label.channel != channel) {
+            continue;
+        }
+        if (owned < *count) {
+            labels[owned] = dr_txlabel{channel, label.id, label.name};
+        }
+        ++owned;
+    }
+    *count = owned;
+    return AUD_SUCCESS;
+}
