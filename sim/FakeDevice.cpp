@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,10 +69,17 @@ FakeDevice::~FakeDevice() {
     stop();
 }
 
+void FakeDevice::setStatusInterface(std::string interface_name) {
+    m_status_interface = std::move(interface_name);
+}
+
 bool FakeDevice::start() {
+    m_stopping = false;
     m_socket = udpSocket(m_address, m_port);
     m_other_socket = udpSocket(m_address, 0);
-    if (m_socket < 0 || m_other_socket < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
+    m_status_socket = openStatusSocket();
+    if (m_socket < 0 || m_other_socket < 0 || m_status_socket < 0 ||
+        ::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         stop();
         return false;
     }
@@ -81,11 +89,15 @@ bool FakeDevice::start() {
 
 void FakeDevice::stop() {
     if (m_thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
         const char byte = 0;
         (void)::write(m_wake[1], &byte, 1);
         m_thread.join();
     }
-    for (int* fd : {&m_socket, &m_other_socket, &m_wake[0], &m_wake[1]}) {
+    for (int* fd : {&m_socket, &m_other_socket, &m_status_socket, &m_wake[0], &m_wake[1]}) {
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
@@ -93,15 +105,87 @@ void FakeDevice::stop() {
     }
 }
 
+int FakeDevice::openStatusSocket() const {
+    const int fd = udpSocket(m_address, 0);
+    if (fd < 0) {
+        return -1;
+    }
+    ip_mreqn out{};
+    ::inet_pton(AF_INET, m_address.c_str(), &out.imr_address);
+    out.imr_ifindex =
+        m_status_interface.empty() ? 0 : int(::if_nametoindex(m_status_interface.c_str()));
+    const unsigned char loop = 1;
+    const unsigned char ttl = 1;
+    if ((!m_status_interface.empty() && out.imr_ifindex == 0) ||
+        ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0 ||
+        ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0 ||
+        ::setsockopt(fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool FakeDevice::sendStatus(const std::string& text) {
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(kStatusPort);
+    ::inet_pton(AF_INET, kStatusGroup, &to.sin_addr);
+    return m_status_socket >= 0 &&
+           ::sendto(m_status_socket, text.data(), text.size(), 0,
+                    reinterpret_cast<const sockaddr*>(&to), sizeof to) == ssize_t(text.size());
+}
+
+void FakeDevice::sendStatusEvery(std::chrono::milliseconds period, std::string text) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_status_period = period;
+        m_status_text = std::move(text);
+        m_status_due = std::chrono::steady_clock::now();
+    }
+    const char byte = 0;
+    (void)::write(m_wake[1], &byte, 1);
+}
+
+int FakeDevice::sendDueStatus() {
+    std::string text;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_status_period.count() <= 0) {
+            return -1;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now < m_status_due) {
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_status_due - now);
+            return int(wait.count()) + 1;
+        }
+        m_status_due += m_status_period;
+        if (m_status_due < now) {
+            m_status_due = now + m_status_period;
+        }
+        text = m_status_text;
+    }
+    sendStatus(text);
+    return int(m_status_period.count());
+}
+
 void FakeDevice::run() {
     std::vector<uint8_t> buffer(kMaxDatagram);
     for (;;) {
+        const int timeout = sendDueStatus();
         pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
             return;
         }
         if (fds[1].revents) {
-            return;
+            char drained[16];
+            while (::read(m_wake[0], drained, sizeof drained) > 0) {
+            }
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_stopping) {
+                return;
+            }
         }
         if (!(fds[0].revents & POLLIN)) {
             continue;

@@ -29,19 +29,32 @@ struct LoggedDatagram {
 };
 
 // A device's control side: framed requests and text commands on UDP, answered from one
-// socket bound to the given address, on its own thread.
+// socket bound to the given address, on its own thread; and its amplifier status
+// announcements to 239.255.10.99:49495.
 class FakeDevice {
 public:
     static constexpr uint16_t kControlPort = 49494;
+    static constexpr uint16_t kStatusPort = 49495;
+    static constexpr const char* kStatusGroup = "239.255.10.99";
 
     explicit FakeDevice(std::string address, uint16_t port = kControlPort);
     ~FakeDevice();
     FakeDevice(const FakeDevice&) = delete;
     FakeDevice& operator=(const FakeDevice&) = delete;
 
+    // The interface that status announcements leave by (multicast loop on, so listeners on
+    // this host hear them); before start(). Unset: the interface of the device's address.
+    void setStatusInterface(std::string interface_name);
+
     // Binds and starts the thread; false when the address cannot be bound.
     bool start();
     void stop();
+
+    // Sends one status datagram from the device's address; false when it could not go out.
+    bool sendStatus(const std::string& text);
+    // Sends `text` every `period` from the device's thread, the first at once; a zero period
+    // stops.
+    void sendStatusEvery(std::chrono::milliseconds period, std::string text);
 
     qz_msgs::system_t system() const;
     void setSystem(const qz_msgs::system_t& system);
@@ -74,6 +87,9 @@ public:
 
 private:
     void run();
+    int openStatusSocket() const;
+    // Sends the periodic status when it is due; the time until the next one (-1: none).
+    int sendDueStatus();
     struct Reply {
         WireHeader header;
         Bytes payload;
@@ -91,8 +107,14 @@ private:
     const uint16_t m_port;
     int m_socket = -1;
     int m_other_socket = -1;
+    int m_status_socket = -1;
+    std::string m_status_interface;
     int m_wake[2] = {-1, -1};
     std::thread m_thread;
+    bool m_stopping = false;  // under m_mutex
+    std::chrono::milliseconds m_status_period{0};
+    std::string m_status_text;
+    std::chrono::steady_clock::time_point m_status_due;
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_logged;

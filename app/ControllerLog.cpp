@@ -1,0 +1,3 @@
+#include "ControllerLog.h"
+
+Q_LOGGING_CATEGORY(zebController, "zeb.controller")

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// The controller's log category, "zeb.controller".
+Q_DECLARE_LOGGING_CATEGORY(zebController)

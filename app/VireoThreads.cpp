@@ -1,0 +1,588 @@
+#include "VireoThreads.h"
+
+#include <QMutexLocker>
+#include <QNetworkInterface>
+#include <QThread>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include "AmpStatus.h"
+#include "ControllerLog.h"
+#include "QtZEB_Device.h"
+#include "RouterModel.h"
+#include "TextReply.h"
+#include "VireoDevice.h"
+#include "VireoDrivers.h"
+#include "qz_msgs.pb.h"
+
+namespace {
+
+// The identification poll's round-robin position, shared by every controller of the process
+// and kept across restarts.
+int g_poll_position = 0;
+
+const QByteArray kVersionCommand = QByteArrayLiteral("VERSION\r");
+const QString kMaker = QStringLiteral("Corvanti");
+
+QString describe(const QHostAddress& address) {
+    return address.isNull() ? QStringLiteral("(no address)") : address.toString();
+}
+
+}  // namespace
+
+const QHostAddress VireoThreads::kStatusGroup(QStringLiteral("239.255.10.99"));
+
+VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
+                           std::unique_ptr<VireoDrivers> drivers, const VireoThreadsTiming& timing)
+    : QWidget(parent),
+      m_timing(timing),
+      m_interface_index(interfaceIndex),
+      m_drivers(std::move(drivers)),
+      m_reply_timer(new QTimer(this)),
+      m_poll_timer(new QTimer(this)) {
+    m_reply_timer->setObjectName(QStringLiteral("replyTimer"));
+    m_reply_timer->setSingleShot(true);
+    connect(m_reply_timer, &QTimer::timeout, this, &VireoThreads::udpTimeOut);
+    m_poll_timer->setObjectName(QStringLiteral("pollTimer"));
+    m_poll_timer->setSingleShot(true);
+    connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
+    connect(this, &VireoThreads::DeviceResponse, this, &VireoThreads::handleDataGram);
+    startThreads();
+    if (m_timing.first_refresh_ms >= 0) {
+        QTimer::singleShot(m_timing.first_refresh_ms, this, &VireoThreads::refresh);
+    }
+}
+
+VireoThreads::~VireoThreads() {
+    stopThreads();
+}
+
+void VireoThreads::startThreads() {
+    m_waiting = false;
+    m_awaiting = nullptr;
+    m_awaiting_address.clear();
+    if (aud_env_init(&m_env) != 0) {
+        qCWarning(zebController) << "the SDK environment could not be made";
+        m_env = nullptr;
+    }
+    if (m_drivers) {
+        m_drivers->start(*this, m_env, m_interface_index);
+    }
+    openCommandSocket();
+    openStatusSocket();
+    m_running = true;
+    m_poll_timer->start(m_timing.first_tick_ms);
+}
+
+void VireoThreads::stopThreads() {
+    QMutexLocker lock(&m_mutex);
+    m_running = false;
+    m_poll_timer->stop();
+    m_reply_timer->stop();
+    m_queue.clear();
+    m_waiting = false;
+    m_awaiting = nullptr;
+    m_awaiting_address.clear();
+    m_devices.clear();
+    if (m_drivers) {
+        m_drivers->stop();
+    }
+    if (m_command_socket) {
+        m_command_socket->disconnect(this);
+        m_command_socket->close();
+        delete m_command_socket;
+        m_command_socket = nullptr;
+    }
+    if (m_env) {
+        aud_env_release(m_env);
+        m_env = nullptr;
+    }
+    if (m_status_socket) {
+        m_status_socket->disconnect(this);
+        m_status_socket->leaveMulticastGroup(kStatusGroup);
+        m_status_socket->close();
+        delete m_status_socket;
+        m_status_socket = nullptr;
+    }
+}
+
+void VireoThreads::openCommandSocket() {
+    m_command_socket = new QUdpSocket(this);
+    if (!m_command_socket->bind(QHostAddress::AnyIPv4, m_timing.local_port)) {
+        qCWarning(zebController).noquote()
+            << QStringLiteral("command socket: UDP port %1 refused (%2); using another")
+                   .arg(m_timing.local_port)
+                   .arg(m_command_socket->errorString());
+        m_command_socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    }
+    connect(m_command_socket, &QUdpSocket::readyRead, this, &VireoThreads::readPendingDataGram);
+}
+
+void VireoThreads::openStatusSocket() {
+    m_status_socket = new QUdpSocket(this);
+    const QNetworkInterface interface = QNetworkInterface::interfaceFromIndex(m_interface_index);
+    if (!m_status_socket->bind(QHostAddress::AnyIPv4, kStatusPort,
+                               QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        qCWarning(zebController).noquote()
+            << QStringLiteral("status socket: UDP port %1 refused (%2)")
+                   .arg(kStatusPort)
+                   .arg(m_status_socket->errorString());
+    } else if (!m_status_socket->joinMulticastGroup(kStatusGroup, interface)) {
+        qCWarning(zebController).noquote()
+            << QStringLiteral("status socket: joining %1 on interface %2 failed (%3)")
+                   .arg(kStatusGroup.toString())
+                   .arg(m_interface_index)
+                   .arg(m_status_socket->errorString());
+    }
+    connect(m_status_socket, &QUdpSocket::readyRead, this, &VireoThreads::handleAmpStatusNotify);
+}
+
+void VireoThreads::refresh() {
+    stopThreads();
+    QThread::msleep(ulong(qMax(m_timing.refresh_pause_ms, 0)));
+    startThreads();
+    emit vireoThreadsRefreshed();
+    m_devices.emitVireoDevicesChanged();
+}
+
+void VireoThreads::changeNetwork(int idx) {
+    m_interface_index = idx;
+    refresh();
+}
+
+void VireoThreads::schedulePoll() {
+    if (!m_running) {
+        return;
+    }
+    if (!m_poll_timer->isActive() || m_poll_timer->remainingTime() > m_timing.tick_ms) {
+        m_poll_timer->start(m_timing.tick_ms);
+    }
+}
+
+// --- Device arrival and departure ---
+
+void VireoThreads::addDevice(BrowserModel* browser) {
+    if (m_drivers) {
+        deviceAdded(m_drivers->browsedDeviceName(browser));
+    }
+}
+
+void VireoThreads::removeDevice(BrowserModel* browser) {
+    if (m_drivers) {
+        deviceRemoved(m_drivers->browsedDeviceName(browser));
+    }
+}
+
+void VireoThreads::updateVendorId(BrowserModel* browser) {
+    if (m_drivers) {
+        vendorIdReported(m_drivers->browsedDeviceName(browser),
+                         m_drivers->browsedVendorId(browser));
+    }
+}
+
+void VireoThreads::updateDeviceNetworkInfo(RouterModel* router) {
+    if (m_drivers && router) {
+        networkInfoReported(router->getDeviceName(), m_drivers->routedAddress(router));
+    }
+}
+
+void VireoThreads::deviceAdded(const QString& name) {
+    {
+        QMutexLocker lock(&m_mutex);
+        auto* device = new VireoDevice(nullptr);
+        device->setName(name);
+        if (m_devices.appendDevice(device)) {
+            delete device;
+        }
+    }
+    if (m_drivers) {
+        m_drivers->openDevice(name);
+    }
+}
+
+void VireoThreads::deviceRemoved(const QString& name) {
+    {
+        QMutexLocker lock(&m_mutex);
+        m_devices.ignoreDevice(name);
+    }
+    if (m_drivers) {
+        m_drivers->closeDevice(name);
+    }
+    emit DeviceRemoved(name);
+}
+
+void VireoThreads::vendorIdReported(const QString& name, const QString& vendor_id) {
+    bool foreign = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (VireoDevice* device = m_devices.findByName(name, nullptr)) {
+            device->setManufacturer(vendor_id);
+            foreign = vendor_id != kMaker;
+        }
+    }
+    if (foreign) {
+        deviceRemoved(name);
+    }
+    m_devices.emitVireoDevicesChanged();
+}
+
+void VireoThreads::networkInfoReported(const QString& name, const QHostAddress& address) {
+    {
+        QMutexLocker lock(&m_mutex);
+        if (VireoDevice* device = m_devices.findByName(name, nullptr)) {
+            m_devices.setDeviceIpAddress(device, address);
+            device->setPollState(identification::kStart);
+        }
+    }
+    m_devices.emitVireoDevicesChanged();
+}
+
+void VireoThreads::devRxChannelsChanged(RouterModel* router) {
+    if (!router) {
+        return;
+    }
+    if (VireoDevice* device = m_devices.findByName(router->getDeviceName(), nullptr)) {
+        device->rxChannelsChanged(router);
+    }
+}
+
+void VireoThreads::devTxChannelsChanged(RouterModel* router) {
+    devRxChannelsChanged(router);
+}
+
+// --- Accessors ---
+
+VireoDevices* VireoThreads::getVireoDevices() {
+    return &m_devices;
+}
+
+OvaltaVireoConmon* VireoThreads::getConmonObj() {
+    return m_drivers ? m_drivers->conmon() : nullptr;
+}
+
+OvaltaVireoRouter* VireoThreads::getRouterObj() {
+    return m_drivers ? m_drivers->router() : nullptr;
+}
+
+QUdpSocket* VireoThreads::getUdpSocket() {
+    return m_command_socket;
+}
+
+// --- Identification poll ---
+
+void VireoThreads::pollSonaventData() {
+    pumpUdpCommands();
+    {
+        QMutexLocker lock(&m_mutex);
+        const QVector<VireoDevice*> devices = m_devices.getDevices();
+        if (g_poll_position < devices.size()) {
+            VireoDevice* device = devices.at(g_poll_position);
+            const identification::Outstanding outstanding{
+                m_drivers ? m_drivers->pendingConmonRequests() : 0, !m_queue.isEmpty()};
+            ask(device, identification::takeTurn(*device, outstanding));
+        }
+    }
+    ++g_poll_position;
+    if (g_poll_position >= m_devices.getDevices().size()) {
+        g_poll_position = 0;
+    }
+    if (m_running) {
+        m_poll_timer->start(m_timing.tick_ms);
+    }
+}
+
+// Called with the mutex held.
+void VireoThreads::ask(VireoDevice* device, identification::Question question) {
+    using identification::Question;
+    switch (question) {
+        case Question::VireoInfo:
+            reqVireoInfo(device);
+            break;
+        case Question::ProductId:
+            reqProductId(device);
+            break;
+        case Question::MacAddress:
+            reqMacAddres(device);
+            break;
+        case Question::Location:
+            readLocation(device);
+            break;
+        case Question::FirmwareVersion:
+            reqFirmwareVersion(device);
+            break;
+        case Question::None:
+            break;
+    }
+}
+
+// Called with the mutex held; releases it for the blocking exchange.
+void VireoThreads::readLocation(VireoDevice* device) {
+    const QString name = device->getName();
+    QString location;
+    {
+        QtZEB_Device connection(m_timing.location_wait_ms, m_timing.local_port);
+        connection.SetDevice(device);
+        m_mutex.unlock();
+        qz_msgs::system_t request;
+        request.set_location("NA");
+        qz_msgs::system_t reply;
+        if (connection.SendRequest(qz_msgs::header_t::MSG_GET_REQ, request, reply) ==
+            zeb::ZEB_Device::kSuccess) {
+            const std::string& text = reply.location();
+            location =
+                QString::fromLatin1(text.c_str(), int(qstrnlen(text.c_str(), uint(text.size()))));
+        }
+    }
+    m_mutex.lock();
+    if (!location.isEmpty()) {
+        if (VireoDevice* still = m_devices.findByName(name, nullptr)) {
+            identification::locationRead(*still, location);
+        }
+    }
+}
+
+void VireoThreads::sendConmonRequest(VireoDevice* device, identification::Question question) {
+    if (m_drivers && device) {
+        m_drivers->sendConmonRequest(device->getName(),
+                                     identification::conmonRequestBody(question));
+    }
+}
+
+void VireoThreads::reqVireoInfo(VireoDevice* device) {
+    sendConmonRequest(device, identification::Question::VireoInfo);
+}
+
+void VireoThreads::reqProductId(VireoDevice* device) {
+    sendConmonRequest(device, identification::Question::ProductId);
+}
+
+void VireoThreads::reqMacAddres(VireoDevice* device) {
+    sendConmonRequest(device, identification::Question::MacAddress);
+}
+
+void VireoThreads::reqFirmwareVersion(VireoDevice* device) {
+    if (!device) {
+        return;
+    }
+    if (device->getControlPath() == 2) {
+        if (!device->getIpAddress().isNull()) {
+            sendUdpCommand(device->getName(), kVersionCommand, device->getIpAddress(),
+                           kCommandPort);
+        }
+    } else if (m_drivers) {
+        m_drivers->sendVendorCommand(device->getName(), QString::fromLatin1(kVersionCommand));
+    }
+}
+
+void VireoThreads::afterConmonReply(identification::ReplyUse use) {
+    if (use != identification::ReplyUse::OutOfTurn) {
+        schedulePoll();
+    }
+}
+
+void VireoThreads::handleVireoInfo(QString dev_name, QString model_name) {
+    identification::ReplyUse use;
+    {
+        QMutexLocker lock(&m_mutex);
+        use = identification::vireoInfoReceived(m_devices, dev_name, model_name);
+    }
+    afterConmonReply(use);
+}
+
+void VireoThreads::handleProductId(QByteArray id, QString dev_name, uint32_t modelVer,
+                                   QString modelName, uint32_t softwareVer, uint32_t firmwareVer,
+                                   uint32_t cap) {
+    identification::ProductInfo product;
+    product.id = id;
+    product.model_version = modelVer;
+    product.model_name = modelName;
+    product.software_version = softwareVer;
+    product.firmware_version = firmwareVer;
+    product.capabilities = cap;
+    identification::ReplyUse use;
+    {
+        QMutexLocker lock(&m_mutex);
+        use = identification::productIdReceived(m_devices, dev_name, product);
+    }
+    afterConmonReply(use);
+}
+
+void VireoThreads::handleMacAddress(QString dev_name, QString mac) {
+    identification::ReplyUse use;
+    {
+        QMutexLocker lock(&m_mutex);
+        use = identification::macAddressReceived(m_devices, dev_name, mac);
+    }
+    afterConmonReply(use);
+}
+
+void VireoThreads::handleMCUVersion(QString dev_name, uint32_t mcuVer) {
+    identification::ReplyUse use;
+    {
+        QMutexLocker lock(&m_mutex);
+        use = identification::mcuVersionReceived(m_devices, dev_name, mcuVer);
+    }
+    afterConmonReply(use);
+}
+
+void VireoThreads::conmonTimeOut(QString dev_name) {
+    bool found = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (VireoDevice* device = m_devices.findByName(dev_name, nullptr)) {
+            identification::restart(*device);
+            m_devices.emitVireoDevicesChanged();
+            found = true;
+        }
+    }
+    if (found) {
+        emit DeviceTimeout(dev_name);
+    }
+    schedulePoll();
+}
+
+// --- Text commands ---
+
+void VireoThreads::sendUdpCommand(QString devName, QByteArray data, QHostAddress address,
+                                  int port) {
+    m_queue.append({devName, data, address, quint16(port)});
+}
+
+void VireoThreads::pumpUdpCommands() {
+    if (m_queue.isEmpty() || m_waiting || !m_command_socket) {
+        return;
+    }
+    QMutexLocker lock(&m_mutex);
+    const UdpCommand command = m_queue.takeFirst();
+    VireoDevice* device = m_devices.findByName(command.device_name, nullptr);
+    if (!device) {
+        qCInfo(zebController).noquote()
+            << QStringLiteral("text command for %1 dropped: no such device")
+                   .arg(command.device_name);
+        return;
+    }
+    identification::textCommandSent(*device);
+    m_awaiting = device;
+    m_awaiting_address = command.address;
+    m_waiting = true;
+    m_command_socket->writeDatagram(command.data, command.address, command.port);
+    lock.unlock();
+    m_reply_timer->start(m_timing.reply_ms);
+}
+
+void VireoThreads::readPendingDataGram() {
+    while (m_command_socket && m_command_socket->hasPendingDatagrams()) {
+        QByteArray bytes(int(qMax<qint64>(m_command_socket->pendingDatagramSize(), 0)), '\0');
+        QHostAddress sender;
+        quint16 sender_port = 0;
+        const qint64 read =
+            m_command_socket->readDatagram(bytes.data(), bytes.size(), &sender, &sender_port);
+        if (read < 0) {
+            return;
+        }
+        bytes.resize(int(read));
+        if (bytes.isEmpty()) {
+            qCWarning(zebController).noquote()
+                << QStringLiteral("reply from %1: empty datagram").arg(describe(sender));
+            continue;
+        }
+        emit DeviceResponse(sender, bytes);
+    }
+}
+
+VireoDevice* VireoThreads::findBySender(const QHostAddress& sender) const {
+    bool ipv4 = false;
+    const quint32 value = sender.toIPv4Address(&ipv4);
+    if (!ipv4 || value == 0) {
+        return nullptr;
+    }
+    return m_devices.findByIpAddress(sender, nullptr);
+}
+
+void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
+    const TextReply reply = parseTextReply(bytes);
+    {
+        QMutexLocker lock(&m_mutex);
+        VireoDevice* device = findBySender(addr);
+        if (!device) {
+            qCInfo(zebController).noquote()
+                << QStringLiteral("reply from %1: no device has this address").arg(describe(addr));
+        } else if (reply.kind == TextReply::Kind::Malformed) {
+            qCWarning(zebController).noquote()
+                << QStringLiteral("reply from %1: %2").arg(describe(addr), reply.fault);
+        } else if ((reply.has_version && identification::versionReceived(*device, reply.version)) ||
+                   (reply.kind == TextReply::Kind::Nack && identification::nackReceived(*device))) {
+            m_devices.emitVireoDevicesChanged();
+        }
+        // Only the awaited device's reply ends the wait; a late one leaves the next wait alone.
+        if (m_waiting && addr.toIPv4Address() != 0 &&
+            addr.toIPv4Address() == m_awaiting_address.toIPv4Address()) {
+            m_waiting = false;
+            m_awaiting = nullptr;
+            m_awaiting_address.clear();
+            m_reply_timer->stop();
+        }
+    }
+    emit commandResponse(addr, reply.text);
+    schedulePoll();
+}
+
+void VireoThreads::udpTimeOut() {
+    m_reply_timer->stop();
+    QString timed_out;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_awaiting) {
+            identification::textCommandTimedOut(*m_awaiting);
+            timed_out = m_awaiting->getName();
+            m_devices.emitVireoDevicesChanged();
+        }
+    }
+    m_waiting = false;
+    m_awaiting = nullptr;
+    m_awaiting_address.clear();
+    if (!timed_out.isNull()) {
+        emit DeviceTimeout(timed_out);
+    }
+    schedulePoll();
+}
+
+// --- Amplifier status ---
+
+void VireoThreads::handleAmpStatusNotify() {
+    while (m_status_socket && m_status_socket->hasPendingDatagrams()) {
+        QByteArray bytes(int(qMax<qint64>(m_status_socket->pendingDatagramSize(), 0)), '\0');
+        QHostAddress sender;
+        const qint64 read = m_status_socket->readDatagram(bytes.data(), bytes.size(), &sender);
+        if (read < 0) {
+            return;
+        }
+        bytes.resize(int(read));
+        if (bytes.isEmpty()) {
+            qCWarning(zebController).noquote()
+                << QStringLiteral("status from %1: empty datagram").arg(describe(sender));
+            continue;
+        }
+        VireoDevice* device = findBySender(sender);
+        if (!device) {
+            qCInfo(zebController).noquote()
+                << QStringLiteral("status from %1: no device has this address")
+                       .arg(describe(sender));
+            continue;
+        }
+        const AmpStatusDatagram status = parseAmpStatus(bytes);
+        if (status.rejected > 0) {
+            qCWarning(zebController).noquote()
+                << QStringLiteral("status from %1: %2 malformed line(s), first \"%3\"")
+                       .arg(describe(sender))
+                       .arg(status.rejected)
+                       .arg(status.first_rejected);
+        }
+        for (const AmpStatus& line : status.lines) {
+            device->setAmpStatus1(line.status1);
+            device->setAmpStatus2(line.status2);
+            device->setAmpStatus3(line.status3);
+            m_devices.emitVireoDevicesChanged();
+        }
+    }
+}
