@@ -333,17 +333,17 @@ Bytes flows(const FakeArcpState& s, const Request& r, bool receive) {
         w.u16(flow.flags);
         w.u32(flow.rate);
         w.u16(flow.encoding);
-        w.u16(static_cast<uint16_t>(flow.slots.size()));
+        w.u16(static_cast<uint16_t>(flow.slot_channels.size()));
         w.zeros(4);
         if (receive) {
             w.u8(static_cast<uint8_t>(flow.addresses.size()));
             w.u8(0);
             w.u16(0);
         }
-        if (!flow.slots.empty()) {
+        if (!flow.slot_channels.empty()) {
             w.align(2);
             w.set16(record + 12, static_cast<uint16_t>(w.size()));
-            for (uint16_t slot : flow.slots) {
+            for (uint16_t slot : flow.slot_channels) {
                 w.u16(slot);
             }
         }

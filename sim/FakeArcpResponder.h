@@ -55,7 +55,7 @@ struct FakeArcpFlow {
     uint16_t flags = 0;
     uint32_t rate = 48000;
     uint16_t encoding = 24;
-    std::vector<uint16_t> slots;
+    std::vector<uint16_t> slot_channels;
     std::string name;
     std::vector<std::pair<uint32_t, uint16_t>> addresses;  // receive flows: host-order IPv4, port
 };

@@ -84,6 +84,11 @@ aud_error_t openOnInterfaces(dr_device* device, const dr_device_open_config* con
 
 }  // namespace
 
+namespace {
+// Hands a reply to the handler its status calls for.
+void dispatch(dr_device* device, dr_request* request, const dr_message* message);
+}  // namespace
+
 void dr_device_notify(dr_device* device, uint32_t changes) {
     if (changes == 0) {
         return;
@@ -297,6 +302,19 @@ void dr_device_handle_response(dr_device* device, dr_request* request, const aud
     }
     device->in_callback = true;
     device->pending_changes = 0;
+    try {
+        dispatch(device, request, message);
+    } catch (const std::bad_alloc&) {
+        if (request->in_use && request->owner == device) {
+            dr_devices_complete_request(devices, request, AUD_ERR_NOMEMORY);
+        }
+    }
+    dr_device_end_callback(device);
+}
+
+namespace {
+
+void dispatch(dr_device* device, dr_request* request, const dr_message* message) {
     const uint16_t opcode = dr_arcp_packet_opcode(&request->packet);
     const dr_opcode_info* info = dr_opcode_find(opcode);
     const unsigned status = message->status;
@@ -306,7 +324,7 @@ void dr_device_handle_response(dr_device* device, dr_request* request, const aud
     } else if (code == DR_ARCP_STATUS_SUCCESS || (status & 0x8000u) ||
                (info->listing && code == DR_ARCP_STATUS_MORE)) {
         if (info->record_size != 0 && !dr_arcp_records_fit(message, info->record_size)) {
-            dr_devices_complete_request(devices, request, AUD_ERR_INVALIDDATA);
+            dr_devices_complete_request(device->devices, request, AUD_ERR_INVALIDDATA);
         } else {
             info->on_reply(device, request, message, code == DR_ARCP_STATUS_MORE && info->listing);
         }
@@ -318,8 +336,9 @@ void dr_device_handle_response(dr_device* device, dr_request* request, const aud
     } else {
         dr_reply_complete_mapped(device, request, message, false);
     }
-    dr_device_end_callback(device);
 }
+
+}  // namespace
 
 void dr_reply_complete_mapped(dr_device* device, dr_request* request, const dr_message* message,
                               bool) {

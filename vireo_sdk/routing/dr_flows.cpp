@@ -328,7 +328,7 @@ aud_error_t dr_device_get_flow(const dr_device* device, bool receive, size_t ind
         return AUD_ERR_RANGE;
     }
     *flow = list[index].flow;
-    flow->slots = list[index].slots.data();
+    flow->slot_channels = list[index].slots.data();
     flow->addresses = list[index].addresses.data();
     return AUD_SUCCESS;
 }

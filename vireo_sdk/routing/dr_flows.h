@@ -39,7 +39,7 @@ struct dr_flow {
     char texts[2][DR_ARCP_NAME_SIZE];
     uint16_t values[2];
     uint16_t num_slots;
-    const uint16_t* slots;  // channel id per slot, 0 for an empty one
+    const uint16_t* slot_channels;  // channel id per slot, 0 for an empty one
     uint8_t num_interfaces;
     const dr_flow_address* addresses;  // receive flows only
 };

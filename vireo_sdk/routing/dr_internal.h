@@ -87,6 +87,7 @@ struct dr_txchannel {
     char name[DR_ARCP_NAME_SIZE];
     dr_format format;
     bool stale;
+    std::vector<uint16_t> labels;  // ids of the labels it owns, ascending
 };
 
 struct dr_rxchannel {

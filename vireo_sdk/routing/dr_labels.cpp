@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "routing/dr_internal.h"
@@ -18,6 +19,25 @@ struct LabelRecord {
 
 bool byId(const LabelRecord& a, const LabelRecord& b) {
     return a.id < b.id;
+}
+
+// Moves a label to owner (null: none), keeping each channel's list of label ids in order.
+void setOwner(dr_label& label, dr_txchannel* owner) {
+    if (label.channel == owner) {
+        return;
+    }
+    if (label.channel) {
+        std::vector<uint16_t>& owned = label.channel->labels;
+        const auto at = std::lower_bound(owned.begin(), owned.end(), label.id);
+        if (at != owned.end() && *at == label.id) {
+            owned.erase(at);
+        }
+    }
+    if (owner) {
+        std::vector<uint16_t>& owned = owner->labels;
+        owned.insert(std::lower_bound(owned.begin(), owned.end(), label.id), label.id);
+    }
+    label.channel = owner;
 }
 
 // Reads the reply's records; false once the request is completed.
@@ -100,20 +120,25 @@ void dr_labels_reply(dr_device* device, dr_request* request, const dr_message* m
         return;
     }
     const uint16_t highest = records.empty() ? 0 : records.back().id;
-    for (uint16_t id : ids) {
-        dr_label& label = device->labels[id - 1];
-        LabelRecord wanted{};
-        wanted.id = id;
-        const auto found = std::lower_bound(records.begin(), records.end(), wanted, byId);
-        if (found != records.end() && found->id == id) {
-            label.channel = device->txchannels[found->channel - 1];
-            aud_strlcpy(label.name, found->name, sizeof label.name);
-            label.stale = false;
-        } else if (!more || id < highest) {
-            label.channel = nullptr;
-            label.name[0] = '\0';
-            label.stale = false;
+    try {
+        for (uint16_t id : ids) {
+            dr_label& label = device->labels[id - 1];
+            LabelRecord wanted{};
+            wanted.id = id;
+            const auto found = std::lower_bound(records.begin(), records.end(), wanted, byId);
+            if (found != records.end() && found->id == id) {
+                setOwner(label, device->txchannels[found->channel - 1]);
+                aud_strlcpy(label.name, found->name, sizeof label.name);
+                label.stale = false;
+            } else if (!more || id < highest) {
+                setOwner(label, nullptr);
+                label.name[0] = '\0';
+                label.stale = false;
+            }
         }
+    } catch (const std::bad_alloc&) {
+        dr_devices_complete_request(device->devices, request, AUD_ERR_NOMEMORY);
+        return;
     }
     request->page_from = highest;
     if (dr_listing_next(device, request, more, dr_labels_build) != DR_PAGE_DONE) {
@@ -132,16 +157,11 @@ aud_error_t dr_txchannel_get_labels(const dr_txchannel* channel, size_t* count,
     if (channel->id == 0) {
         return AUD_ERR_INVALIDSTATE;
     }
-    size_t owned = 0;
-    for (const dr_label& label : channel->device->labels) {
-        if (label.channel != channel) {
-            continue;
-        }
-        if (owned < *count) {
-            labels[owned] = dr_txlabel{channel, label.id, label.name};
-        }
-        ++owned;
+    const std::vector<dr_label>& table = channel->device->labels;
+    for (size_t i = 0; i < channel->labels.size() && i < *count; ++i) {
+        const dr_label& label = table[channel->labels[i] - 1];
+        labels[i] = dr_txlabel{channel, label.id, label.name};
     }
-    *count = owned;
+    *count = channel->labels.size();
     return AUD_SUCCESS;
 }

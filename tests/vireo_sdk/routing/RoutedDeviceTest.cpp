@@ -453,7 +453,7 @@ TEST_F(RoutingTest, FlowsAreListedPageByPage) {
     EXPECT_EQ(flow.id, 3);
     EXPECT_STREQ(flow.name, "tx-three");
     ASSERT_EQ(flow.num_slots, 1);
-    EXPECT_EQ(flow.slots[0], 2);
+    EXPECT_EQ(flow.slot_channels[0], 2);
     ASSERT_EQ(dr_device_num_flows(device, true), 1u);
     ASSERT_EQ(dr_device_get_flow(device, true, 0, &flow), AUD_SUCCESS);
     EXPECT_EQ(flow.sample_rate, 96000u);
