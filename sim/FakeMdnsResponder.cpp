@@ -13,6 +13,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <set>
+#include <tuple>
 
 #include "FakeMdnsWire.h"
 
@@ -73,6 +76,23 @@ mdns::Name plainName(const std::vector<uint8_t>& bytes, size_t at) {
 
 mdns::Name hostName(const FakeMdnsDevice& device) {
     return {device.host, "local"};
+}
+
+FakeMdnsRecordSeen seen(const mdns::WireRecord& record) {
+    FakeMdnsRecordSeen out;
+    out.name = mdns::nameKey(record.name);
+    out.type = record.type;
+    out.ttl = record.ttl;
+    if (record.type == kPtr) {
+        out.target = mdns::nameKey(plainName(record.rdata, 0));
+    } else if (record.type == kSrv) {
+        out.target = mdns::nameKey(plainName(record.rdata, 6));
+    }
+    return out;
+}
+
+bool sameRecord(const mdns::WireRecord& a, const mdns::WireRecord& b) {
+    return a.type == b.type && mdns::nameKey(a.name) == mdns::nameKey(b.name) && a.rdata == b.rdata;
 }
 
 }  // namespace
@@ -141,6 +161,7 @@ void FakeMdnsResponder::stop() {
         }
     }
     m_pending.clear();
+    m_waiting.clear();
 }
 
 void FakeMdnsResponder::addDevice(const FakeMdnsDevice& device) {
@@ -188,6 +209,7 @@ void FakeMdnsResponder::setAllSilent(bool silent) {
     m_all_silent = silent;
     if (silent) {
         m_pending.clear();
+        m_waiting.clear();
     }
 }
 
@@ -199,6 +221,11 @@ std::vector<FakeMdnsQuery> FakeMdnsResponder::queries() const {
 void FakeMdnsResponder::clearQueries() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_queries.clear();
+}
+
+std::vector<FakeMdnsAnswer> FakeMdnsResponder::answers() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_answers;
 }
 
 size_t FakeMdnsResponder::queriesFor(const std::string& name, uint16_t type) const {
@@ -326,6 +353,18 @@ void FakeMdnsResponder::run() {
             timeout = timeout < 0 ? int(wait) : std::min(timeout, int(wait));
             ++it;
         }
+        for (auto it = m_waiting.begin(); it != m_waiting.end();) {
+            if (it->when <= now) {
+                const Waiting waiting = std::move(*it);
+                it = m_waiting.erase(it);
+                answer(waiting.questions, waiting.known);
+                continue;
+            }
+            const auto wait =
+                std::chrono::duration_cast<std::chrono::milliseconds>(it->when - now).count() + 1;
+            timeout = timeout < 0 ? int(wait) : std::min(timeout, int(wait));
+            ++it;
+        }
         lock.unlock();
         pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
         ::poll(fds, 2, timeout);
@@ -336,7 +375,10 @@ void FakeMdnsResponder::run() {
         for (;;) {
             alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
             iovec part{buffer.data(), buffer.size()};
+            sockaddr_in from{};
             msghdr message{};
+            message.msg_name = &from;
+            message.msg_namelen = sizeof from;
             message.msg_iov = &part;
             message.msg_iovlen = 1;
             message.msg_control = control;
@@ -354,82 +396,171 @@ void FakeMdnsResponder::run() {
                 }
             }
             if (arrived == m_ifindex && !(message.msg_flags & MSG_TRUNC)) {
-                handle(buffer.data(), size_t(length));
+                char address[INET_ADDRSTRLEN] = {};
+                ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+                handle(buffer.data(), size_t(length),
+                       std::string(address) + ":" + std::to_string(ntohs(from.sin_port)));
             }
         }
     }
 }
 
-void FakeMdnsResponder::handle(const uint8_t* data, size_t length) {
+void FakeMdnsResponder::handle(const uint8_t* data, size_t length, const std::string& source) {
     const auto query = mdns::decodeQuery(data, length);
     if (!query) {
         return;
     }
     FakeMdnsQuery heard;
+    heard.truncated = query->truncated;
+    heard.size = length;
+    heard.source = source;
     heard.when = std::chrono::steady_clock::now();
     for (const auto& question : query->questions) {
         heard.questions.emplace_back(mdns::nameKey(question.first), question.second);
     }
     for (const auto& known : query->known_answers) {
-        heard.known_answers.emplace_back(mdns::nameKey(known.name), known.type);
+        heard.known_answers.push_back(seen(known));
     }
     m_queries.push_back(heard);
     m_heard.notify_all();
     if (m_all_silent) {
         return;
     }
+    std::vector<Record> known;
+    for (const auto& record : query->known_answers) {
+        known.push_back(Record{record});
+    }
+    auto waiting = std::find_if(m_waiting.begin(), m_waiting.end(),
+                                [&](const Waiting& w) { return w.source == source; });
+    if (!query->questions.empty() && !query->truncated) {
+        answer(query->questions, known);
+        return;
+    }
+    if (query->questions.empty() && waiting == m_waiting.end()) {
+        return;  // known answers continuing no query
+    }
+    if (waiting == m_waiting.end()) {
+        waiting = m_waiting.insert(m_waiting.end(), Waiting{source, heard.when, {}, {}});
+    }
+    if (query->truncated) {
+        // More to come: answer 400-500 ms after the last packet flagged TC.
+        const long long low = m_options.truncated_wait_min.count();
+        const long long high = m_options.truncated_wait_max.count();
+        std::uniform_int_distribution<long long> pause(low, std::max(low, high));
+        waiting->when =
+            std::max(waiting->when, heard.when + std::chrono::milliseconds(pause(m_random)));
+    }
+    waiting->questions.insert(waiting->questions.end(), query->questions.begin(),
+                              query->questions.end());
+    waiting->known.insert(waiting->known.end(), known.begin(), known.end());
+}
+
+void FakeMdnsResponder::answer(
+    const std::vector<std::pair<std::vector<std::string>, uint16_t>>& questions,
+    const std::vector<Record>& known) {
     const std::vector<Record> records = allRecords();
-    auto knownAlready = [&](const Record& record) {
-        return std::any_of(query->known_answers.begin(), query->known_answers.end(),
-                           [&](const mdns::WireRecord& known) {
-                               return known.type == record.type &&
-                                      mdns::nameKey(known.name) == mdns::nameKey(record.name) &&
-                                      known.rdata == record.rdata &&
-                                      uint64_t(known.ttl) * 2 >= record.ttl;
-                           });
+    std::map<std::string, std::vector<const Record*>> named;  // by name key
+    for (const Record& record : records) {
+        named[mdns::nameKey(record.name)].push_back(&record);
+    }
+    // The longest TTL listed for each known answer, by (name key, type, data).
+    std::map<std::tuple<std::string, uint16_t, std::vector<uint8_t>>, uint32_t> listed;
+    for (const Record& record : known) {
+        uint32_t& ttl = listed[{mdns::nameKey(record.name), record.type, record.rdata}];
+        ttl = std::max(ttl, record.ttl);
+    }
+    // Listed with at least half its TTL left.
+    auto knownAlready = [&](const std::string& key, const Record& record) {
+        const auto found = listed.find({key, record.type, record.rdata});
+        return found != listed.end() && uint64_t(found->second) * 2 >= record.ttl;
     };
-    std::vector<mdns::WireRecord> answers;
-    std::vector<mdns::WireRecord> additionals;
-    auto addOnce = [](std::vector<mdns::WireRecord>& list, const Record& record) {
-        for (const auto& there : list) {
-            if (there.type == record.type && there.name == record.name &&
-                there.rdata == record.rdata) {
-                return;
-            }
-        }
-        list.push_back(record);
-    };
-    // What the reader of a PTR or SRV answer asks next: the instance's SRV and TXT, the
+    // Each answer with the records its reader asks for next: the instance's SRV and TXT, the
     // host's A record.
-    std::function<void(const mdns::Name&)> addFollowing = [&](const mdns::Name& name) {
-        for (const Record& record : records) {
-            if (mdns::nameKey(record.name) == mdns::nameKey(name) && record.type != kPtr) {
-                addOnce(additionals, record);
-                if (record.type == kSrv) {
-                    addFollowing(plainName(record.rdata, 6));
+    struct Group {
+        Record answer;
+        std::vector<Record> additionals;
+    };
+    std::vector<Group> groups;
+    std::set<std::tuple<std::string, uint16_t, std::vector<uint8_t>>> answered;
+    std::function<void(Group&, const mdns::Name&)> addFollowing = [&](Group& group,
+                                                                      const mdns::Name& name) {
+        const auto found = named.find(mdns::nameKey(name));
+        if (found == named.end()) {
+            return;
+        }
+        for (const Record* record : found->second) {
+            if (record->type != kPtr &&
+                std::none_of(group.additionals.begin(), group.additionals.end(),
+                             [&](const Record& there) { return sameRecord(there, *record); })) {
+                group.additionals.push_back(*record);
+                if (record->type == kSrv) {
+                    addFollowing(group, plainName(record->rdata, 6));
                 }
             }
         }
     };
-    for (const auto& question : query->questions) {
+    for (const auto& question : questions) {
         const std::string key = mdns::nameKey(question.first);
-        for (const Record& record : records) {
-            if (mdns::nameKey(record.name) != key ||
-                (question.second != record.type && question.second != kAny) ||
-                knownAlready(record)) {
+        const auto found = named.find(key);
+        if (found == named.end()) {
+            continue;
+        }
+        for (const Record* record : found->second) {
+            if ((question.second != record->type && question.second != kAny) ||
+                knownAlready(key, *record) ||
+                !answered.emplace(key, record->type, record->rdata).second) {
                 continue;
             }
-            addOnce(answers, record);
-            if (record.type == kPtr) {
-                addFollowing(plainName(record.rdata, 0));
-            } else if (record.type == kSrv) {
-                addFollowing(plainName(record.rdata, 6));
+            Group group{*record, {}};
+            if (record->type == kPtr) {
+                addFollowing(group, plainName(record->rdata, 0));
+            } else if (record->type == kSrv) {
+                addFollowing(group, plainName(record->rdata, 6));
             }
+            groups.push_back(std::move(group));
         }
     }
-    if (!answers.empty()) {
-        send(mdns::encodeResponse(answers, additionals));
+    // As many groups per datagram as fit; an additional record goes once per datagram.
+    std::vector<mdns::WireRecord> answers;
+    std::vector<mdns::WireRecord> additionals;
+    size_t size = 12;
+    auto flush = [&] {
+        if (!answers.empty()) {
+            send(mdns::encodeResponse(answers, additionals));
+        }
+        answers.clear();
+        additionals.clear();
+        size = 12;
+    };
+    // The group's additional records not yet in the datagram, and the bytes it adds.
+    auto extraOf = [&](const Group& group, std::vector<const Record*>& extra) {
+        extra.clear();
+        size_t more = mdns::recordSize(group.answer);
+        for (const Record& record : group.additionals) {
+            if (std::none_of(
+                    additionals.begin(), additionals.end(),
+                    [&](const mdns::WireRecord& there) { return sameRecord(there, record); })) {
+                extra.push_back(&record);
+                more += mdns::recordSize(record);
+            }
+        }
+        return more;
+    };
+    for (const Group& group : groups) {
+        std::vector<const Record*> extra;
+        size_t more = extraOf(group, extra);
+        if (!answers.empty() && size + more > m_options.max_response) {
+            flush();
+            more = extraOf(group, extra);
+        }
+        answers.push_back(group.answer);
+        for (const Record* record : extra) {
+            additionals.push_back(*record);
+        }
+        size += more;
+        m_answers.push_back({seen(group.answer), std::chrono::steady_clock::now()});
     }
+    flush();
 }
 
 }  // namespace sim

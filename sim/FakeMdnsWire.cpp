@@ -134,6 +134,10 @@ std::vector<uint8_t> nameBytes(const Name& name) {
     return out;
 }
 
+size_t recordSize(const WireRecord& record) {
+    return nameBytes(record.name).size() + 10 + record.rdata.size();
+}
+
 std::vector<uint8_t> encodeResponse(const std::vector<WireRecord>& answers,
                                     const std::vector<WireRecord>& additionals) {
     std::vector<uint8_t> out;
@@ -164,6 +168,7 @@ std::optional<WireQuery> decodeQuery(const uint8_t* data, size_t length) {
         return std::nullopt;
     }
     WireQuery query;
+    query.truncated = (flags & 0x0200) != 0;
     for (uint32_t i = 0; i < questions; ++i) {
         Name name;
         uint32_t type = 0;
@@ -184,12 +189,22 @@ std::optional<WireQuery> decodeQuery(const uint8_t* data, size_t length) {
         }
         record.type = uint16_t(type);
         const size_t end = in.at + size;
-        if (record.type == 12) {
+        if (record.type == 12 || record.type == 33) {
+            uint32_t fixed[3] = {};
+            if (record.type == 33) {
+                for (uint32_t& value : fixed) {
+                    if (!in.number(value, 2)) {
+                        return std::nullopt;
+                    }
+                    add16(record.rdata, value);
+                }
+            }
             Name target;
             if (!in.name(target) || in.at != end) {
                 return std::nullopt;
             }
-            record.rdata = nameBytes(target);
+            const auto bytes = nameBytes(target);
+            record.rdata.insert(record.rdata.end(), bytes.begin(), bytes.end());
         } else {
             record.rdata.assign(data + in.at, data + end);
             in.at = end;

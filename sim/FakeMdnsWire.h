@@ -29,13 +29,16 @@ struct WireRecord {
     std::vector<uint8_t> rdata;  // names uncompressed
 };
 
+// Bytes of a record as `encodeResponse` writes it.
+size_t recordSize(const WireRecord& record);
 // A response (id 0, authoritative) with these answers and additional records.
 std::vector<uint8_t> encodeResponse(const std::vector<WireRecord>& answers,
                                     const std::vector<WireRecord>& additionals);
 
 struct WireQuery {
+    bool truncated = false;  // TC: more known answers follow in further packets
     std::vector<std::pair<Name, uint16_t>> questions;
-    std::vector<WireRecord> known_answers;  // PTR data decompressed
+    std::vector<WireRecord> known_answers;  // PTR and SRV data decompressed
 };
 
 // Nothing for responses and for anything that does not read cleanly.

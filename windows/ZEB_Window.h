@@ -111,7 +111,6 @@ private:
     void showUpdateResult(const QString& title, const QString& text);
     void setFirmwareButtonsEnabled(bool enabled);
     dsp_t presetFromWidgets();
-    bool presetFits(const dsp_t& preset) const;
     void applyPreset(const dsp_t& preset);
     void waitProcessingEvents(int ms);
 

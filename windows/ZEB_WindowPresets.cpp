@@ -11,6 +11,7 @@
 #include <cmath>
 
 #include "DspMath.h"
+#include "PresetFile.h"
 #include "Prompts.h"
 #include "VireoDevice.h"
 #include "WidgetLoading.h"
@@ -21,23 +22,7 @@ namespace {
 
 using Header = qz_msgs::header_t;
 
-constexpr int kHeaderSize = 32;
 const QString kPresetSuffix = QStringLiteral(".pset");
-
-// The model name as Latin-1, padded with zero bytes to 32; a longer name is kept whole, so it
-// matches no file header.
-QByteArray modelBytes(const QString& model) {
-    QByteArray bytes = model.toLatin1();
-    if (bytes.size() < kHeaderSize) {
-        bytes.append(QByteArray(kHeaderSize - bytes.size(), '\0'));
-    }
-    return bytes;
-}
-
-// The header written: exactly 32 bytes, the name cut to fit.
-QByteArray presetHeader(const QString& model) {
-    return modelBytes(model).left(kHeaderSize);
-}
 
 QString withPresetSuffix(const QString& name) {
     return name.endsWith(kPresetSuffix, Qt::CaseInsensitive) ? name : name + kPresetSuffix;
@@ -106,10 +91,10 @@ void ZEB_Window::openPresetDialogSaveFile() {
     }
     name = withPresetSuffix(name);
     const dsp_t dsp = presetFromWidgets();
-    QByteArray bytes = presetHeader(m_device->getModelName());
+    QByteArray bytes = presetfile::headerFor(m_device->getModelName());
     const size_t body = dsp.ByteSizeLong();
-    bytes.resize(kHeaderSize + int(body));
-    dsp.SerializePartialToArray(bytes.data() + kHeaderSize, int(body));
+    bytes.resize(presetfile::kHeaderSize + int(body));
+    dsp.SerializePartialToArray(bytes.data() + presetfile::kHeaderSize, int(body));
     QFile file(name);
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.write(bytes);
@@ -142,36 +127,18 @@ void ZEB_Window::openPresetDialogLoadFile() {
 }
 
 bool ZEB_Window::presetLoadFile(QByteArray data) {
-    if (!m_current || !m_device || data.size() < kHeaderSize ||
-        data.left(kHeaderSize) != modelBytes(m_device->getModelName())) {
+    if (!m_current || !m_device) {
         return false;
     }
+    std::vector<int> band_counts;
+    for (int c = 0; c < m_current->numChannels; ++c) {
+        band_counts.push_back(m_current->channels[c].bandCount());
+    }
     dsp_t preset;
-    if (!preset.ParseFromArray(data.constData() + kHeaderSize, data.size() - kHeaderSize) ||
-        !presetFits(preset)) {
+    if (!presetfile::read(data, m_device->getModelName(), band_counts, &preset)) {
         return false;
     }
     applyPreset(preset);
-    return true;
-}
-
-bool ZEB_Window::presetFits(const dsp_t& preset) const {
-    if (preset.channel_size() < m_current->numChannels ||
-        !std::isfinite(preset.pink_gen().level())) {
-        return false;
-    }
-    for (int c = 0; c < m_current->numChannels; ++c) {
-        const channel_t& channel = preset.channel(c);
-        if (channel.peq_size() < m_current->channels[c].bandCount() ||
-            !std::isfinite(channel.input().gain()) || !std::isfinite(channel.output().gain())) {
-            return false;
-        }
-        for (int b = 0; b < m_current->channels[c].bandCount(); ++b) {
-            if (!std::isfinite(channel.peq(b).gain()) || !std::isfinite(channel.peq(b).q())) {
-                return false;
-            }
-        }
-    }
     return true;
 }
 

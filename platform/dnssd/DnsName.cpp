@@ -24,10 +24,6 @@ bool isDigit(char c) {
 
 }  // namespace
 
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 size_t wireLength(const Labels& name) {
     size_t length = 1;
     for (const std::string& label : name) {

@@ -29,7 +29,9 @@ std::string nameText(const Labels& name, size_t first = 0);
 // Reads escaped text ("a\.b.local" or "a\.b.local."); nothing when it is not a valid name.
 std::optional<Labels> parseNameText(const std::string& text);
 
-char asciiLower(char c);
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Equal names ignoring ASCII case; the key is the same for such names.
 bool sameName(const Labels& a, const Labels& b);

@@ -47,8 +47,10 @@ uint64_t Querier::add(Operation operation, Clock::time_point now) {
     }
     const uint64_t id = m_next_id++;
     const Operation& added = m_operations.emplace(id, std::move(operation)).first->second;
+    m_named[nameKey(added.name)].push_back(id);
     std::set<uint32_t> resolve_interfaces;
-    for (const CacheEntry& entry : m_cache.entries()) {
+    for (const CacheEntry* item : m_cache.named(added.name)) {
+        const CacheEntry& entry = *item;
         if (added.wants(entry)) {
             added.reportRecord(entry, true);
         } else if (added.kind == Operation::Kind::kResolve && !entry.leaving &&
@@ -75,12 +77,21 @@ void Querier::remove(uint64_t id) {
             m_questions.erase(question);
         }
     }
+    const auto named = m_named.find(nameKey(operation.name));
+    if (named != m_named.end()) {
+        auto& ids = named->second;
+        ids.erase(std::remove(ids.begin(), ids.end(), id), ids.end());
+        if (ids.empty()) {
+            m_named.erase(named);
+        }
+    }
     m_operations.erase(found);
 }
 
 void Querier::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
                         const Bytes& rdata, Clock::time_point now) {
-    for (CacheEntry& entry : m_cache.entries()) {
+    for (CacheEntry* item : m_cache.named(name)) {
+        CacheEntry& entry = *item;
         if (!entry.matches(ifindex, name, type, rrclass) || entry.leaving || entry.reconfirming ||
             (!rdata.empty() && !sameRdata(type, entry.record.rdata, rdata))) {
             continue;
@@ -193,12 +204,15 @@ Clock::time_point Querier::run(Clock::time_point now) {
             if (entry.reconfirm_sent < m_timing.reconfirm_queries) {
                 next = std::min(next, entry.reconfirm_next);
             }
-        } else if (interesting(entry) && entry.refreshes < kRefreshQueries) {
-            while (entry.refreshes < kRefreshQueries && refreshTime(entry) <= now) {
-                ask = true;
-                ++entry.refreshes;
+        } else if (entry.refreshes < kRefreshQueries) {
+            // Whether anybody wants the record is looked up only once a refresh is due.
+            if (refreshTime(entry) <= now && interesting(entry)) {
+                while (entry.refreshes < kRefreshQueries && refreshTime(entry) <= now) {
+                    ask = true;
+                    ++entry.refreshes;
+                }
             }
-            if (entry.refreshes < kRefreshQueries) {
+            if (entry.refreshes < kRefreshQueries && refreshTime(entry) > now) {
                 next = std::min(next, refreshTime(entry));
             }
         }
@@ -224,18 +238,32 @@ void Querier::sendQuery(uint32_t ifindex, const Labels& name, uint16_t type,
     question.type = type;
     question.rrclass = kClassIn;
     std::vector<DnsRecord> known;
-    for (const CacheEntry& entry : m_cache.entries()) {
+    for (const CacheEntry* item : m_cache.named(name)) {
+        const CacheEntry& entry = *item;
         if (entry.matches(ifindex, name, type, kClassIn) && entry.fresh(now)) {
             known.push_back(entry.record);
             known.back().ttl = entry.remainingTtl(now);
         }
     }
-    m_send(ifindex, encodeQuery(question, known));
+    for (const Bytes& packet : encodeQuery(question, known)) {
+        m_send(ifindex, packet);
+    }
+}
+
+std::vector<const Operation*> Querier::operationsNamed(const Labels& name) const {
+    std::vector<const Operation*> operations;
+    const auto named = m_named.find(nameKey(name));
+    if (named != m_named.end()) {
+        for (const uint64_t id : named->second) {
+            operations.push_back(&m_operations.at(id));
+        }
+    }
+    return operations;
 }
 
 bool Querier::interesting(const CacheEntry& entry) const {
-    for (const auto& item : m_operations) {
-        const Operation& operation = item.second;
+    for (const Operation* item : operationsNamed(entry.record.name)) {
+        const Operation& operation = *item;
         if (operation.wants(entry)) {
             return true;
         }
@@ -287,8 +315,8 @@ Clock::time_point Querier::refreshTime(const CacheEntry& entry) const {
 }
 
 void Querier::added(const CacheEntry& entry) {
-    for (const auto& item : m_operations) {
-        const Operation& operation = item.second;
+    for (const Operation* item : operationsNamed(entry.record.name)) {
+        const Operation& operation = *item;
         if (operation.wants(entry)) {
             operation.reportRecord(entry, true);
         } else if (operation.kind == Operation::Kind::kResolve &&
@@ -300,8 +328,8 @@ void Querier::added(const CacheEntry& entry) {
 }
 
 void Querier::removed(const CacheEntry& entry) {
-    for (const auto& item : m_operations) {
-        const Operation& operation = item.second;
+    for (const Operation* item : operationsNamed(entry.record.name)) {
+        const Operation& operation = *item;
         if (operation.kind != Operation::Kind::kResolve &&
             entry.matches(operation.ifindex, operation.name, operation.type, operation.rrclass)) {
             operation.reportRecord(entry, false);
@@ -312,7 +340,8 @@ void Querier::removed(const CacheEntry& entry) {
 void Querier::resolveOn(const Operation& operation, uint32_t ifindex) {
     const CacheEntry* srv = nullptr;
     const CacheEntry* txt = nullptr;
-    for (const CacheEntry& entry : m_cache.entries()) {
+    for (const CacheEntry* item : m_cache.named(operation.name)) {
+        const CacheEntry& entry = *item;
         if (entry.leaving) {
             continue;
         }

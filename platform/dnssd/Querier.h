@@ -52,6 +52,8 @@ private:
     void startBurst(Question& question, Clock::time_point now);
     bool joined(uint32_t ifindex) const;
     void sendQuery(uint32_t ifindex, const Labels& name, uint16_t type, Clock::time_point now);
+    // The operations of this name (a browse's type, a resolve's instance, a query's name).
+    std::vector<const Operation*> operationsNamed(const Labels& name) const;
     bool interesting(const CacheEntry& entry) const;
     bool wanted(uint32_t ifindex, const DnsRecord& record) const;
     // Past the maximum, drops a record other than `kept`.
@@ -67,6 +69,7 @@ private:
     std::minstd_rand m_random;
     uint64_t m_next_id = 1;
     std::map<uint64_t, Operation> m_operations;
+    std::map<std::string, std::vector<uint64_t>> m_named;  // name key: operations, oldest first
     std::map<std::string, Question> m_questions;
     std::vector<uint32_t> m_interfaces;
     RecordCache m_cache;

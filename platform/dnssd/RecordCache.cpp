@@ -51,10 +51,20 @@ bool RecordCache::related(const Labels& name) const {
     return m_related.count(nameKey(name)) > 0;
 }
 
+std::vector<CacheEntry*> RecordCache::named(const Labels& name) {
+    std::vector<CacheEntry*> entries;
+    const auto range = m_named.equal_range(nameKey(name));
+    for (auto it = range.first; it != range.second; ++it) {
+        entries.push_back(it->second);
+    }
+    return entries;
+}
+
 RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& record,
                                         Clock::time_point now, Clock::duration goodbye_delay,
                                         CacheEntry** entry) {
-    for (CacheEntry& cached : m_entries) {
+    for (CacheEntry* entry_of_name : named(record.name)) {
+        CacheEntry& cached = *entry_of_name;
         if (!cached.matches(ifindex, record.name, record.type, record.rrclass) ||
             !sameRdata(record.type, cached.record.rdata, record.rdata)) {
             continue;
@@ -84,13 +94,15 @@ RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& recor
     added.expires = now + std::chrono::seconds(record.ttl);
     m_entries.push_back(std::move(added));
     index(m_entries.back(), 1);
+    m_named.emplace(nameKey(record.name), &m_entries.back());
     *entry = &m_entries.back();
     return Update::kAdded;
 }
 
 void RecordCache::flushOthers(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
                               Clock::duration delay) {
-    for (CacheEntry& cached : m_entries) {
+    for (CacheEntry* entry : named(record.name)) {
+        CacheEntry& cached = *entry;
         if (cached.matches(ifindex, record.name, record.type, record.rrclass) &&
             cached.received + std::chrono::seconds(1) < now && !cached.leaving) {
             cached.leaving = true;
@@ -113,6 +125,13 @@ std::vector<CacheEntry> RecordCache::take(const std::function<bool(const CacheEn
 
 CacheEntry RecordCache::take(Iterator entry) {
     index(*entry, -1);
+    const auto range = m_named.equal_range(nameKey(entry->record.name));
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == &*entry) {
+            m_named.erase(it);
+            break;
+        }
+    }
     CacheEntry removed = std::move(*entry);
     m_entries.erase(entry);
     return removed;

@@ -44,6 +44,10 @@ public:
     enum class Update { kAdded, kRefreshed, kLeaving, kIgnored };
     using Iterator = std::list<CacheEntry>::iterator;
 
+    RecordCache() = default;
+    RecordCache(const RecordCache&) = delete;  // the index points into the entries
+    RecordCache& operator=(const RecordCache&) = delete;
+
     // Takes in one received record; `entry` is set for kAdded and kRefreshed.
     Update insert(uint32_t ifindex, const DnsRecord& record, Clock::time_point now,
                   Clock::duration goodbye_delay, CacheEntry** entry);
@@ -55,6 +59,8 @@ public:
     CacheEntry take(Iterator entry);
     // Some entry has this name, or points to it.
     bool related(const Labels& name) const;
+    // The entries of this name (case ignored), oldest first.
+    std::vector<CacheEntry*> named(const Labels& name);
 
     std::list<CacheEntry>& entries() { return m_entries; }
     const std::list<CacheEntry>& entries() const { return m_entries; }
@@ -65,7 +71,8 @@ private:
     void index(const CacheEntry& entry, int change);
 
     std::list<CacheEntry> m_entries;
-    std::map<std::string, int> m_related;  // name keys: entries per name and per target
+    std::map<std::string, int> m_related;             // name keys: entries per name and per target
+    std::multimap<std::string, CacheEntry*> m_named;  // name key: entry
 };
 
 }  // namespace vireo_dnssd

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "DnsMessage.h"
-#include "DnsQuery.h"
 
 namespace {
 
@@ -149,33 +148,6 @@ TEST(DnsParser, RefusesMalformedMessages) {
     for (const auto& c : cases) {
         EXPECT_FALSE(parseDnsMessage(c.message.data(), c.message.size())) << c.what;
     }
-}
-
-TEST(DnsQuery, WritesQuestionAndKnownAnswersThatFit) {
-    vireo_dnssd::DnsQuestion question;
-    question.name = {"_a", "_udp", "local"};
-    question.type = 12;
-    question.rrclass = 1;
-    vireo_dnssd::DnsRecord known;
-    known.name = question.name;
-    known.type = 12;
-    known.rrclass = 1;
-    known.ttl = 4000;
-    known.rdata = Bytes{1, 'x', 2, '_', 'a', 4, '_', 'u', 'd', 'p'} + kLocal;
-    const Bytes bytes = vireo_dnssd::encodeQuery(question, {known});
-    const Bytes expected = Bytes{0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0} +
-                           Bytes{2, '_', 'a', 4, '_', 'u', 'd', 'p'} + kLocal + Bytes{0, 12, 0, 1} +
-                           Bytes{2, '_', 'a', 4, '_', 'u', 'd', 'p'} + kLocal +
-                           Bytes{0, 12, 0, 1, 0, 0, 0x0f, 0xa0, 0, 17} + known.rdata;
-    EXPECT_EQ(bytes, expected);
-
-    std::vector<vireo_dnssd::DnsRecord> many(200, known);
-    const Bytes full = vireo_dnssd::encodeQuery(question, many);
-    EXPECT_LE(full.size(), vireo_dnssd::kMaxQuery);
-    const auto parsed = parseDnsMessage(full.data(), full.size());
-    ASSERT_TRUE(parsed);
-    EXPECT_GT(parsed->answers.size(), 10u);
-    EXPECT_LT(parsed->answers.size(), 200u);
 }
 
 }  // namespace

@@ -136,7 +136,8 @@ protected:
     std::vector<Clock::duration> queryTimes(uint32_t ifindex, uint16_t type) const {
         std::vector<Clock::duration> times;
         for (const Sent& s : m_sent) {
-            if (s.ifindex == ifindex && s.message.questions.at(0).type == type) {
+            if (s.ifindex == ifindex && !s.message.questions.empty() &&
+                s.message.questions[0].type == type) {
                 times.push_back(s.at - m_start);
             }
         }
@@ -218,6 +219,21 @@ TEST_F(QuerierTest, GoodbyeRemovesAfterASecondAndUnrefreshedRecordsExpire) {
     gone = events();
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_EQ(gone[0].name, "Amp B");
+}
+
+TEST_F(QuerierTest, RefreshesWantedRecordsOnlyAndWaitsPastTheOthers) {
+    browse();
+    const std::string instance = std::string("Amp.") + kType;
+    receive({ptr("Amp", 10), record(instance, 33, 10, srvData(4440)),
+             record("amp.local", 1, 10, {192, 0, 2, 7})});
+    advance(8050ms);
+    const auto times = queryTimes(2, 12);
+    EXPECT_EQ(std::count_if(times.begin(), times.end(), [](Clock::duration t) { return t >= 8s; }),
+              1);  // the PTR's refresh at 80 % of its TTL
+    EXPECT_TRUE(queryTimes(2, 33).empty());
+    EXPECT_TRUE(queryTimes(2, 1).empty());
+    // The service and address records, due as well, are wanted by none: nothing to do now.
+    EXPECT_GT(m_querier.run(m_now), m_now);
 }
 
 TEST_F(QuerierTest, HugeTtlsNeitherOverflowNorExpire) {

@@ -83,7 +83,7 @@ inline dsp_t deviceDsp() {
 // A device window with short waits, its prompts answered by a script, attached to a fake
 // device on a loopback address. The settings live in a temporary folder.
 class WindowFixture : public ::testing::Test {
-protected:
+public:
     static ZEB_WindowTiming shortTiming() {
         ZEB_WindowTiming timing;
         timing.reply_wait_ms = 100;
@@ -95,6 +95,7 @@ protected:
         return timing;
     }
 
+protected:
     explicit WindowFixture(bool full_bandwidth = false, bool debug = false) : m_fake("127.0.0.1") {
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QSettings settings(ZEB_Window::settingsPath(), QSettings::IniFormat);
