@@ -10,6 +10,7 @@
 #include "ControllerLog.h"
 #include "QtZEB_Device.h"
 #include "RouterModel.h"
+#include "SdkVireoDrivers.h"
 #include "TextReply.h"
 #include "VireoDevice.h"
 #include "VireoDrivers.h"
@@ -37,7 +38,7 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
     : QWidget(parent),
       m_timing(timing),
       m_interface_index(interfaceIndex),
-      m_drivers(std::move(drivers)),
+      m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
       m_reply_timer(new QTimer(this)),
       m_poll_timer(new QTimer(this)) {
     m_reply_timer->setObjectName(QStringLiteral("replyTimer"));

@@ -37,7 +37,8 @@ public:
     static constexpr quint16 kStatusPort = 49495;
     static const QHostAddress kStatusGroup;
 
-    // `drivers`: the SDK driver set to run, or none.
+    // `drivers`: the driver set to run; none gives the SDK drivers (SdkVireoDrivers) with the
+    // timing's driver settings.
     VireoThreads(int interfaceIndex, QWidget* parent = nullptr,
                  std::unique_ptr<VireoDrivers> drivers = nullptr,
                  const VireoThreadsTiming& timing = {});
