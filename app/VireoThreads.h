@@ -12,6 +12,7 @@
 
 #include "IdentificationPoll.h"
 #include "UdpCommand.h"
+#include "VireoDrivers.h"
 #include "VireoDevices.h"
 #include "VireoThreadsTiming.h"
 #include "platform/aud_env.h"
@@ -23,7 +24,6 @@ class QTimer;
 class QUdpSocket;
 class RouterModel;
 class VireoDevice;
-class VireoDrivers;
 
 // The hub of the control application: runs the SDK drivers, turns their reports into device
 // records, identifies the devices one poll tick at a time, carries text commands and their
