@@ -114,6 +114,12 @@ void FakeDevice::run() {
             continue;
         }
         handle(Bytes(buffer.begin(), buffer.begin() + length), from);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_closing) {
+            ::close(m_socket);
+            m_socket = -1;
+            return;
+        }
     }
 }
 
@@ -173,7 +179,7 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
 std::string FakeDevice::answerText(const std::string& command) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (command == "FWUPDATE\r") {
-        m_update_mode = true;
+        m_update_mode = m_update_mode || !m_refuse_update_mode;
         return {};
     }
     if (command == "VERSION\r") {
@@ -207,7 +213,10 @@ bool FakeDevice::isFirmwarePacket(const Bytes& datagram) const {
 
 void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
                                 const sockaddr_in& from) {
+    constexpr size_t kMajorAt = 0x184;
+    constexpr size_t kMinorAt = 0x186;
     const uint16_t block = uint16_t((datagram[2] << 8) | datagram[3]);
+    int copies = 1;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (datagram[1] == 0x02) {
@@ -220,6 +229,21 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
             m_firmware_image.insert(m_firmware_image.end(), datagram.begin() + 4, datagram.end());
             ++m_next_block;
             m_firmware_complete = datagram.size() - 4 < 256;
+            if (m_firmware_complete && m_firmware_image.size() > kMinorAt) {
+                m_version_major = m_firmware_image[kMajorAt];
+                m_version_minor = m_firmware_image[kMinorAt];
+            }
+        }
+        if (datagram[1] == 0x03 && block == m_close_after_block) {
+            m_closing = true;
+        }
+        if (m_ack_drop > 0 || m_ack_duplicate > 0) {
+            std::uniform_real_distribution<double> chance(0.0, 1.0);
+            if (chance(m_loss_random) < m_ack_drop) {
+                copies = 0;
+            } else if (chance(m_loss_random) < m_ack_duplicate) {
+                copies = 2;
+            }
         }
     }
     if (fault.kind == FakeFault::kSilence) {
@@ -231,7 +255,9 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
     } else if (fault.kind == FakeFault::kWrongAck) {
         acked = uint16_t(block + 7);
     }
-    send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    for (int i = 0; i < copies; ++i) {
+        send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    }
 }
 
 FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
@@ -404,6 +430,23 @@ bool FakeDevice::firmwareComplete() const {
 void FakeDevice::setSilent(bool silent) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_silent = silent;
+}
+
+void FakeDevice::setAckLoss(double drop, double duplicate, uint32_t seed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ack_drop = drop;
+    m_ack_duplicate = duplicate;
+    m_loss_random.seed(seed);
+}
+
+void FakeDevice::setRefuseUpdateMode(bool refuse) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refuse_update_mode = refuse;
+}
+
+void FakeDevice::closeAfterBlock(int block) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_close_after_block = block;
 }
 
 void FakeDevice::scriptFaults(const std::vector<FakeFault>& faults) {
