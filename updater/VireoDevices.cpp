@@ -5,6 +5,7 @@
 #include "Prompts.h"
 #include "UpdateContext.h"
 #include "VireoDevice.h"
+#include "ZebResources.h"
 
 namespace kolvo {
 
@@ -25,10 +26,11 @@ QString wordVersion(uint32_t version) {
 }  // namespace
 
 VireoDevices::VireoDevices(UpdateContext& context, QObject* parent)
-    : QAbstractListModel(parent),
-      m_context(context),
-      m_checked(QStringLiteral(":/images/checkbox_checked.png")),
-      m_unchecked(QStringLiteral(":/images/checkbox_unchecked.png")) {}
+    : QAbstractListModel(parent), m_context(context) {
+    zebInitResources();
+    m_checked = QIcon(QStringLiteral(":/images/checkbox_checked.png"));
+    m_unchecked = QIcon(QStringLiteral(":/images/checkbox_unchecked.png"));
+}
 
 VireoDevices::~VireoDevices() {
     qDeleteAll(m_devices);

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "FakeDevice.h"
+#include "RunFixture.h"
 #include "StandIn.h"
 #include "TestImages.h"
 #include "updater/VireoTftp.h"
@@ -300,6 +301,24 @@ TEST_F(Push, LostAndDuplicatedAcknowledgementsCostLittle) {
         EXPECT_EQ(imageOf(*fake), image);
         EXPECT_LE(fake->log().size(), fewest * 3 / 2);
     }
+}
+
+// The run pushes the bytes it checked when the image was loaded.
+TEST_F(RunFixture, FileChangedAfterLoadingIsPushedAsLoaded) {
+    sim::FakeDevice fake("127.0.0.11");
+    ASSERT_TRUE(fake.start());
+    const QByteArray image = testImage(1000, testHeader());
+    load(image);
+    writeFile(m_prompts.file_name, QByteArray(10, 'x'));
+    addDevice(QStringLiteral("A"), QStringLiteral("127.0.0.11"))->setSelected(true);
+    m_prompts.answer = [](QDialog&) { return int(QMessageBox::Yes); };
+    QSignalSpy back(&m_run, &kolvo::UpdateRun::enableBackButton);
+    m_run.startFirmwareUpdates();
+    ASSERT_TRUE(back.wait(5000));
+    EXPECT_EQ(imageOf(fake), image);
+    EXPECT_EQ(m_run.imageBlockCount(), 3);
+    EXPECT_EQ(m_devices.findDeviceByName(QStringLiteral("A"), nullptr)->getPollState(),
+              VireoDevice::kPollStart);
 }
 
 }  // namespace
