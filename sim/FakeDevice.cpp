@@ -113,9 +113,7 @@ void FakeDevice::run() {
         if (length < 0) {
             continue;
         }
-        handle(Bytes(buffer.begin(), buffer.begin() + length), from);
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_closing) {
+        if (!handle(Bytes(buffer.begin(), buffer.begin() + length), from)) {
             ::close(m_socket);
             m_socket = -1;
             return;
@@ -123,7 +121,7 @@ void FakeDevice::run() {
     }
 }
 
-void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     FakeFault fault;
     bool silent = false;
     {
@@ -140,21 +138,20 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         }
     }
     if (silent) {
-        return;
+        return true;
     }
     if (isFirmwarePacket(datagram)) {
-        handleFirmware(datagram, fault, from);
-        return;
+        return handleFirmware(datagram, fault, from);
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;
+        return true;
     }
     if (fault.kind == FakeFault::kDelay) {
         std::this_thread::sleep_for(std::chrono::milliseconds(fault.arg));
     }
     if (fault.kind == FakeFault::kEmpty) {
         send({}, from, false);
-        return;
+        return true;
     }
     if (!datagram.empty() && datagram[0] != 0x00) {
         const std::string command(datagram.begin(), datagram.end());
@@ -162,11 +159,11 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         if (!text.empty()) {
             send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
         }
-        return;
+        return true;
     }
     const auto request = decodeFrame(datagram.data(), datagram.size());
     if (!request) {
-        return;  // a device drops what it cannot read
+        return true;  // a device drops what it cannot read
     }
     Reply reply;
     {
@@ -174,6 +171,7 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         reply = answerFrame(*request);
     }
     sendFrameReply(std::move(reply), fault, from);
+    return true;
 }
 
 std::string FakeDevice::answerText(const std::string& command) {
@@ -211,12 +209,13 @@ bool FakeDevice::isFirmwarePacket(const Bytes& datagram) const {
            (datagram[1] == 0x02 || datagram[1] == 0x03);
 }
 
-void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
+bool FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
                                 const sockaddr_in& from) {
     constexpr size_t kMajorAt = 0x184;
     constexpr size_t kMinorAt = 0x186;
     const uint16_t block = uint16_t((datagram[2] << 8) | datagram[3]);
     int copies = 1;
+    bool closing = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (datagram[1] == 0x02) {
@@ -234,9 +233,7 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
                 m_version_minor = m_firmware_image[kMinorAt];
             }
         }
-        if (datagram[1] == 0x03 && block == m_close_after_block) {
-            m_closing = true;
-        }
+        closing = datagram[1] == 0x03 && block == m_close_after_block;
         if (m_ack_drop > 0 || m_ack_duplicate > 0) {
             std::uniform_real_distribution<double> chance(0.0, 1.0);
             if (chance(m_loss_random) < m_ack_drop) {
@@ -247,7 +244,7 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
         }
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;  // the block is taken, its acknowledgement lost
+        return !closing;  // the block is taken, its acknowledgement lost
     }
     uint16_t acked = block;
     if (fault.kind == FakeFault::kDuplicateAck) {
@@ -258,6 +255,7 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
     for (int i = 0; i < copies; ++i) {
         send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
     }
+    return !closing;
 }
 
 FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {

@@ -89,10 +89,11 @@ private:
         Bytes payload;
     };
 
-    void handle(const Bytes& datagram, const sockaddr_in& from);
+    // False when the device closes its socket after this datagram.
+    bool handle(const Bytes& datagram, const sockaddr_in& from);
     std::string answerText(const std::string& command);
     bool isFirmwarePacket(const Bytes& datagram) const;
-    void handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
+    bool handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
     Reply answerFrame(const DecodedFrame& request);
     void sendFrameReply(Reply reply, const FakeFault& fault, const sockaddr_in& to);
     void send(const Bytes& bytes, const sockaddr_in& to, bool other_port);
@@ -126,7 +127,6 @@ private:
     std::mt19937 m_loss_random;
     bool m_refuse_update_mode = false;
     int m_close_after_block = -1;
-    bool m_closing = false;
 };
 
 }  // namespace sim

@@ -15,6 +15,8 @@ namespace {
 
 using State = TftpTransfer::State;
 
+constexpr int kMaxDatagram = 65536;
+
 const QString kErrorTitle = QStringLiteral("Error updating device");
 const QString kErrorText = QStringLiteral("An error has occured during the update process.");
 const QString kContinueText = QStringLiteral(
@@ -33,7 +35,8 @@ VireoTftp::VireoTftp(UpdateContext& context, const QString& path, const QByteArr
       m_resend_timer(std::make_unique<QTimer>()),
       m_refresh_timer(std::make_unique<QTimer>()),
       m_path(path),
-      m_transfer(timing.retry_limit) {
+      m_transfer(timing.retry_limit),
+      m_receive_buffer(kMaxDatagram, '\0') {
     m_transfer.setImage(TftpTransfer::Bytes(image.begin(), image.end()));
     m_ack_timer->setSingleShot(true);
     m_resend_timer->setSingleShot(true);
@@ -172,18 +175,16 @@ void VireoTftp::send(const TftpTransfer::Bytes& packet) {
 }
 
 void VireoTftp::readPendingDataGram() {
-    if (!m_socket->hasPendingDatagrams()) {
-        return;
-    }
-    QByteArray bytes(int(qMax<qint64>(m_socket->pendingDatagramSize(), 0)), '\0');
+    // The buffer holds any UDP datagram whole, so one read takes the next one.
     QHostAddress sender;
     quint16 port = 0;
-    const qint64 read = m_socket->readDatagram(bytes.data(), bytes.size(), &sender, &port);
+    const qint64 read =
+        m_socket->readDatagram(m_receive_buffer.data(), m_receive_buffer.size(), &sender, &port);
     if (read <= 0 || !m_device || port != TftpTransfer::kDevicePort ||
         !sender.isEqual(m_device->getIpAddress(), QHostAddress::TolerantConversion)) {
         return;
     }
-    bytes.resize(int(read));
+    QByteArray bytes = m_receive_buffer.left(int(read));
     emit DeviceResponse(sender, bytes);
 }
 

@@ -94,6 +94,7 @@ private:
     std::unique_ptr<QTimer> m_refresh_timer;
     QString m_path;
     TftpTransfer m_transfer;
+    QByteArray m_receive_buffer;
     int m_state = TftpTransfer::kIdle;
     bool m_cancel = false;
     bool m_running = false;
