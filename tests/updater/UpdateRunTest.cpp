@@ -215,6 +215,7 @@ TEST_F(RunFixture, StartAsksFirstAndOnlyYesStarts) {
     QSignalSpy back(&m_run, &UpdateRun::enableBackButton);
     m_run.startFirmwareUpdates();
     EXPECT_TRUE(m_run.isUpdateRunning());
+    EXPECT_TRUE(m_run.pusher()->isRunning());
     EXPECT_EQ(status[0].at(0).toString(), QStringLiteral("Starting Firmware Updates..."));
     EXPECT_TRUE(cancel.last().at(0).toBool());
     // Nothing is selected: the run ends at once, and the flag stays until "Continue".
