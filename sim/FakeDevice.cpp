@@ -126,10 +126,14 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     bool silent = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        char address[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+        if (m_last_sender_text.empty() || m_last_sender.s_addr != from.sin_addr.s_addr) {
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            m_last_sender = from.sin_addr;
+            m_last_sender_text = address;
+        }
         m_log.push_back(
-            {datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()});
+            {datagram, m_last_sender_text, ntohs(from.sin_port), std::chrono::steady_clock::now()});
         m_logged.notify_all();
         silent = m_silent;
         if (!m_faults.empty()) {

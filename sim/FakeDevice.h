@@ -117,6 +117,8 @@ private:
     bool m_silent = false;
     std::deque<FakeFault> m_faults;
     std::vector<LoggedDatagram> m_log;
+    in_addr m_last_sender{};  // the log's address text, formatted once per sender
+    std::string m_last_sender_text;
     bool m_update_mode = false;
     std::string m_firmware_name;
     Bytes m_firmware_image;

@@ -135,8 +135,8 @@ void VireoTftp::startNextDevice() {
     }
     m_context.reportStatus(
         QStringLiteral("Starting Firmware Update for [ %1 ].").arg(m_device->getName()));
-    const QHostAddress address = m_device->getIpAddress();
-    if (address.isNull()) {
+    m_address = m_device->getIpAddress();
+    if (m_address.isNull()) {
         // Gone before its turn: nothing to send it.
         showError(kContinueText);
         processFirmwareUpdates();
@@ -149,7 +149,7 @@ void VireoTftp::startNextDevice() {
     }
     const TftpTransfer::Bytes command = TftpTransfer::updateCommand();
     m_socket->writeDatagram(reinterpret_cast<const char*>(command.data()), qint64(command.size()),
-                            address, TftpTransfer::kDevicePort);
+                            m_address, TftpTransfer::kDevicePort);
     m_socket->close();
     m_state = State::kWriteRequest;
     m_resend_timer->start(m_timing.command_pause_ms);
@@ -167,7 +167,7 @@ bool VireoTftp::openSocket() {
 
 void VireoTftp::send(const TftpTransfer::Bytes& packet) {
     if (m_socket->writeDatagram(reinterpret_cast<const char*>(packet.data()), qint64(packet.size()),
-                                m_device->getIpAddress(), TftpTransfer::kDevicePort) == -1) {
+                                m_address, TftpTransfer::kDevicePort) == -1) {
         writeError();
         return;
     }
@@ -180,8 +180,8 @@ void VireoTftp::readPendingDataGram() {
     quint16 port = 0;
     const qint64 read =
         m_socket->readDatagram(m_receive_buffer.data(), m_receive_buffer.size(), &sender, &port);
-    if (read <= 0 || !m_device || port != TftpTransfer::kDevicePort ||
-        !sender.isEqual(m_device->getIpAddress(), QHostAddress::TolerantConversion)) {
+    if (read <= 0 || port != TftpTransfer::kDevicePort ||
+        !sender.isEqual(m_address, QHostAddress::TolerantConversion)) {
         return;
     }
     QByteArray bytes = m_receive_buffer.left(int(read));

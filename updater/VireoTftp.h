@@ -86,7 +86,8 @@ private:
     UpdateContext& m_context;
     const Timing m_timing;
     QPointer<VireoDevice> m_device;
-    int m_row = 0;  // where the search for the next selected device starts
+    QHostAddress m_address;  // the device's, taken when it starts
+    int m_row = 0;           // where the search for the next selected device starts
     QUdpSocket* m_socket;
     std::unique_ptr<QTimer> m_ack_timer;
     // Resends, and the pauses after the command and before the end of a run.
