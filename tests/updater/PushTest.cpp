@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -269,6 +273,40 @@ TEST_F(PushFaults, AcknowledgementDuringABoxChangesNothing) {
     expectOthersUpdated(image);
     EXPECT_EQ(a_seen_after, a_seen_at_box);
     EXPECT_EQ(device("A")->getProgressValue(), -1);
+}
+
+TEST_F(PushFaults, AcknowledgementsFromElsewhereAreIgnored) {
+    m_a.setRefuseUpdateMode(true);
+    device("C")->setSelected(false);
+    device("B")->setSelected(false);
+    const QByteArray image = testImage(1000, testHeader());
+    makePusher(image, quickTimeouts());
+    QSignalSpy finished(m_pusher.get(), &VireoTftp::finishedUpdates);
+    m_pusher->startFirmwareUpdates();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_a.log().size() >= 2; }, 2000));
+    // The right acknowledgement of the write request, from A's address but another port, and
+    // from A's port on another address.
+    const uint16_t pusher_port = m_a.log()[1].from_port;
+    const uint8_t ack[] = {0x00, 0x04, 0x00, 0x00};
+    for (const auto& [address, port] :
+         {std::pair{"127.0.0.11", 0}, std::pair{"127.0.0.99", 49494}}) {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(uint16_t(port));
+        ::inet_pton(AF_INET, address, &local.sin_addr);
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(pusher_port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::sendto(fd, ack, sizeof ack, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        ::close(fd);
+    }
+    ASSERT_TRUE(finished.wait(5000));
+    EXPECT_EQ(countOf(m_a, cleanPush(image)[1]), 11u);
+    EXPECT_EQ(m_a.log().size(), 12u);
+    EXPECT_EQ(boxTexts(), std::vector<QString>({kContinueBox}));
 }
 
 TEST_F(Push, CancelLetsTheCurrentDeviceFinish) {
