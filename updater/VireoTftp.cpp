@@ -91,7 +91,7 @@ void VireoTftp::processFirmwareUpdates() {
             startNextDevice();
             break;
         case State::kWriteRequest:
-            if (!m_device || !openSocket()) {
+            if (!openSocket()) {
                 abandonDevice();
                 return;
             }
@@ -102,10 +102,6 @@ void VireoTftp::processFirmwareUpdates() {
         case State::kBlocks:
         case State::kLastBlock:
         case State::kEmptyBlock:
-            if (!m_device) {
-                abandonDevice();
-                return;
-            }
             send(m_transfer.dataBlock(m_state));
             break;
         default:
@@ -202,7 +198,7 @@ void VireoTftp::processAck(uint16_t ack, uint16_t seq) {
     }
     m_ack_timer->stop();
     if (!m_device) {
-        abandonDevice();
+        abandonDevice();  // its record is gone
         return;
     }
     const TftpTransfer::Accepted accepted = m_transfer.accept({ack, seq}, m_state);
