@@ -172,16 +172,15 @@ void VireoTftp::send(const TftpTransfer::Bytes& packet) {
 
 void VireoTftp::readPendingDataGram() {
     // The buffer holds any UDP datagram whole, so one read takes the next one.
-    QHostAddress sender;
     quint16 port = 0;
     const qint64 read =
-        m_socket->readDatagram(m_receive_buffer.data(), m_receive_buffer.size(), &sender, &port);
+        m_socket->readDatagram(m_receive_buffer.data(), m_receive_buffer.size(), &m_sender, &port);
     if (read <= 0 || port != TftpTransfer::kDevicePort ||
-        !sender.isEqual(m_address, QHostAddress::TolerantConversion)) {
+        !m_sender.isEqual(m_address, QHostAddress::TolerantConversion)) {
         return;
     }
-    QByteArray bytes = m_receive_buffer.left(int(read));
-    emit DeviceResponse(sender, bytes);
+    QByteArray bytes = QByteArray::fromRawData(m_receive_buffer.constData(), int(read));
+    emit DeviceResponse(m_sender, bytes);
 }
 
 void VireoTftp::handleDataGram(QHostAddress&, QByteArray& bytes) {

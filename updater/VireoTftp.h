@@ -96,6 +96,7 @@ private:
     QString m_path;
     TftpTransfer m_transfer;
     QByteArray m_receive_buffer;
+    QHostAddress m_sender;  // of the last datagram read
     int m_state = TftpTransfer::kIdle;
     bool m_cancel = false;
     bool m_running = false;

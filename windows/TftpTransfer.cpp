@@ -45,13 +45,13 @@ void TftpTransfer::restart() {
     m_retries = 0;
 }
 
-TftpTransfer::Bytes TftpTransfer::writeRequest(const std::string& path) {
+const TftpTransfer::Bytes& TftpTransfer::writeRequest(const std::string& path) {
     std::string payload = bareName(path);
     payload.append(2, '\0');
     return packet(kOpWrite, reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
 }
 
-TftpTransfer::Bytes TftpTransfer::dataBlock(int state) {
+const TftpTransfer::Bytes& TftpTransfer::dataBlock(int state) {
     if (state == kEmptyBlock) {
         return packet(kOpData, nullptr, 0);
     }
@@ -59,16 +59,13 @@ TftpTransfer::Bytes TftpTransfer::dataBlock(int state) {
     return packet(kOpData, m_image.data() + m_offset, size);
 }
 
-TftpTransfer::Bytes TftpTransfer::packet(uint16_t opcode, const uint8_t* payload, size_t size) {
-    Bytes out;
-    out.reserve(4 + size);
-    out.push_back(uint8_t(opcode >> 8));
-    out.push_back(uint8_t(opcode & 0xFF));
-    out.push_back(uint8_t(m_block >> 8));
-    out.push_back(uint8_t(m_block & 0xFF));
-    out.insert(out.end(), payload, payload + size);
+const TftpTransfer::Bytes& TftpTransfer::packet(uint16_t opcode, const uint8_t* payload,
+                                                size_t size) {
+    m_packet.assign({uint8_t(opcode >> 8), uint8_t(opcode & 0xFF), uint8_t(m_block >> 8),
+                     uint8_t(m_block & 0xFF)});
+    m_packet.insert(m_packet.end(), payload, payload + size);
     m_last_sent_size = size;
-    return out;
+    return m_packet;
 }
 
 TftpTransfer::Accepted TftpTransfer::accept(const Ack& ack, int state) {

@@ -58,11 +58,12 @@ public:
     // Block 0, nothing acknowledged, no failed tries.
     void restart();
 
+    // The packets, built in one buffer that the next packet reuses.
     // Opcode 2, block 0, the bare file name, two zero bytes.
-    Bytes writeRequest(const std::string& path);
+    const Bytes& writeRequest(const std::string& path);
     // Opcode 3, the current block number and the image bytes from the acknowledged offset (none
     // in kEmptyBlock).
-    Bytes dataBlock(int state);
+    const Bytes& dataBlock(int state);
 
     // The acknowledgement of the packet last sent, in `state`. An accepted one clears the
     // failed tries and moves past the packet; any other counts nothing (see countFailure).
@@ -78,12 +79,13 @@ public:
     size_t acknowledgedBytes() const { return m_offset; }
 
 private:
-    Bytes packet(uint16_t opcode, const uint8_t* payload, size_t size);
+    const Bytes& packet(uint16_t opcode, const uint8_t* payload, size_t size);
 
     const int m_retry_limit;
     Bytes m_image;
     size_t m_offset = 0;  // image bytes acknowledged so far
     size_t m_last_sent_size = 0;
+    Bytes m_packet;
     uint16_t m_block = 0;
     int m_retries = 0;
 };
