@@ -2,7 +2,9 @@
 // before the run's end is reported), beside a raw UDP ping-pong of the same datagram sizes
 // (260 bytes out, 4 back): both report the image bytes carried per second, 256 per round trip
 // for the ping-pong, and each push its share of the rate of a ping-pong run just before it
-// ("of_raw"). Run inside tests/netns-run (the fake device uses the fixed port).
+// ("of_raw"). Run inside tests/netns-run (the fake device uses the fixed port); on a virtual
+// machine, pinning it to one CPU (taskset -c N) keeps the cost of waking a thread on another
+// CPU, which varies widely there, out of both figures.
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
