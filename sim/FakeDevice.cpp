@@ -197,19 +197,27 @@ void FakeDevice::run() {
         if (length < 0) {
             continue;
         }
-        handle(Bytes(buffer.begin(), buffer.begin() + length), from);
+        if (!handle(Bytes(buffer.begin(), buffer.begin() + length), from)) {
+            ::close(m_socket);
+            m_socket = -1;
+            return;
+        }
     }
 }
 
-void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     FakeFault fault;
     bool silent = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        char address[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+        if (m_last_sender_text.empty() || m_last_sender.s_addr != from.sin_addr.s_addr) {
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            m_last_sender = from.sin_addr;
+            m_last_sender_text = address;
+        }
         m_log.push_back(
-            {datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()});
+            {datagram, m_last_sender_text, ntohs(from.sin_port), std::chrono::steady_clock::now()});
         m_logged.notify_all();
         silent = m_silent;
         if (!m_faults.empty()) {
@@ -218,21 +226,20 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         }
     }
     if (silent) {
-        return;
+        return true;
     }
     if (isFirmwarePacket(datagram)) {
-        handleFirmware(datagram, fault, from);
-        return;
+        return handleFirmware(datagram, fault, from);
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;
+        return true;
     }
     if (fault.kind == FakeFault::kDelay) {
         std::this_thread::sleep_for(std::chrono::milliseconds(fault.arg));
     }
     if (fault.kind == FakeFault::kEmpty) {
         send({}, from, false);
-        return;
+        return true;
     }
     if (!datagram.empty() && datagram[0] != 0x00) {
         const std::string command(datagram.begin(), datagram.end());
@@ -240,11 +247,11 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         if (!text.empty()) {
             send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
         }
-        return;
+        return true;
     }
     const auto request = decodeFrame(datagram.data(), datagram.size());
     if (!request) {
-        return;  // a device drops what it cannot read
+        return true;  // a device drops what it cannot read
     }
     Reply reply;
     {
@@ -252,12 +259,13 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         reply = answerFrame(*request);
     }
     sendFrameReply(std::move(reply), fault, from);
+    return true;
 }
 
 std::string FakeDevice::answerText(const std::string& command) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (command == "FWUPDATE\r") {
-        m_update_mode = true;
+        m_update_mode = m_update_mode || !m_refuse_update_mode;
         return {};
     }
     if (command == "VERSION\r") {
@@ -289,9 +297,13 @@ bool FakeDevice::isFirmwarePacket(const Bytes& datagram) const {
            (datagram[1] == 0x02 || datagram[1] == 0x03);
 }
 
-void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
+bool FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
                                 const sockaddr_in& from) {
+    constexpr size_t kMajorAt = 0x184;
+    constexpr size_t kMinorAt = 0x186;
     const uint16_t block = uint16_t((datagram[2] << 8) | datagram[3]);
+    int copies = 1;
+    bool closing = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (datagram[1] == 0x02) {
@@ -304,10 +316,23 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
             m_firmware_image.insert(m_firmware_image.end(), datagram.begin() + 4, datagram.end());
             ++m_next_block;
             m_firmware_complete = datagram.size() - 4 < 256;
+            if (m_firmware_complete && m_firmware_image.size() > kMinorAt) {
+                m_version_major = m_firmware_image[kMajorAt];
+                m_version_minor = m_firmware_image[kMinorAt];
+            }
+        }
+        closing = datagram[1] == 0x03 && block == m_close_after_block;
+        if (m_ack_drop > 0 || m_ack_duplicate > 0) {
+            std::uniform_real_distribution<double> chance(0.0, 1.0);
+            if (chance(m_loss_random) < m_ack_drop) {
+                copies = 0;
+            } else if (chance(m_loss_random) < m_ack_duplicate) {
+                copies = 2;
+            }
         }
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;  // the block is taken, its acknowledgement lost
+        return !closing;  // the block is taken, its acknowledgement lost
     }
     uint16_t acked = block;
     if (fault.kind == FakeFault::kDuplicateAck) {
@@ -315,7 +340,10 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
     } else if (fault.kind == FakeFault::kWrongAck) {
         acked = uint16_t(block + 7);
     }
-    send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    for (int i = 0; i < copies; ++i) {
+        send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    }
+    return !closing;
 }
 
 FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
@@ -488,6 +516,23 @@ bool FakeDevice::firmwareComplete() const {
 void FakeDevice::setSilent(bool silent) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_silent = silent;
+}
+
+void FakeDevice::setAckLoss(double drop, double duplicate, uint32_t seed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ack_drop = drop;
+    m_ack_duplicate = duplicate;
+    m_loss_random.seed(seed);
+}
+
+void FakeDevice::setRefuseUpdateMode(bool refuse) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refuse_update_mode = refuse;
+}
+
+void FakeDevice::closeAfterBlock(int block) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_close_after_block = block;
 }
 
 void FakeDevice::scriptFaults(const std::vector<FakeFault>& faults) {
