@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverWait.h"
 #include "FakeMdnsResponder.h"
 #include "FakeMdnsWire.h"
 #include "FakeVireoServices.h"
@@ -39,16 +40,6 @@ struct Report {
     bool own_model;  // the signal carried the driver's model
     bool gui_thread;
 };
-
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return condition();
-}
 
 class BrowseDriverNet : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverWait.h"
 #include "FakeConmonServer.h"
 #include "FakeDevice.h"
 #include "OvaltaVireoConmon.h"
@@ -35,20 +36,6 @@ struct Signal {
     QStringList values;
     bool gui_thread;
 };
-
-bool waitFor(const std::function<bool()>& condition, int ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return condition();
-}
-
-void spin(int ms) {
-    waitFor([] { return false; }, ms);
-}
 
 Bytes request(uint16_t opcode) {
     conmon_body body{};
@@ -258,7 +245,7 @@ TEST_F(ConmonDriverNet, RepliesReachTheControllerOnTheGuiThread) {
         return count("commandResponse") == 2 && count("productId") == 2 &&
                m_driver->pendingRequestCount() == 0;
     }));
-    spin(50);
+    spin(50ms);
 
     EXPECT_EQ(count("mac"), 1u);  // the device without interfaces gives none
     ASSERT_NE(find("mac"), nullptr);
@@ -303,7 +290,7 @@ TEST_F(ConmonDriverNet, SilenceOrAnAnswerToAnotherRequestTimesOut) {
     EXPECT_EQ(m_signals[m_signals.size() - 2].name, "ZEB-AMP-01");
     EXPECT_EQ(m_signals.back().name, "ZEB-AMP-02");
     EXPECT_EQ(m_driver->pendingRequestCount(), 0);
-    spin(300);
+    spin(300ms);
     EXPECT_EQ(count("conmonTimeout"), 2u);
     EXPECT_EQ(count("productId"), 1u);  // the reply of the one answered with another number
 }
@@ -336,7 +323,7 @@ TEST_F(ConmonDriverNet, RepliesWaitingAfterAGuiBlockExpireNothing) {
     }
     QThread::msleep(500);  // the GUI thread busy past every deadline; 40 datagrams wait
     ASSERT_TRUE(waitFor([&] { return m_driver->pendingRequestCount() == 0; }));
-    spin(100);
+    spin(100ms);
     EXPECT_EQ(count("conmonTimeout"), 0u);
     EXPECT_EQ(count("productId"), 20u);
 }
@@ -349,12 +336,12 @@ TEST_F(ConmonDriverNet, WithoutServerStartUpEndsAfterOneTimeout) {
     EXPECT_EQ(send("ZEB-AMP-01", CONMON_BODY_VERSIONS_REQUEST), AUD_ERR_NOTCONN);
     EXPECT_EQ(m_driver->sendVendorCommand("ZEB-AMP-01", "VERSION\r"), AUD_ERR_NOTCONN);
     EXPECT_EQ(m_driver->pendingRequestCount(), 0);
-    spin(300);
+    spin(300ms);
     EXPECT_EQ(m_signals.size(), 1u);
 
     ASSERT_TRUE(m_server.start());
     m_driver.reset();
-    spin(50);
+    spin(50ms);
     EXPECT_TRUE(m_server.log().empty());  // no Disconnect
 }
 
@@ -363,7 +350,7 @@ TEST_F(ConmonDriverNet, StopDuringAStartUpWaitReturnsAtOnce) {
     ASSERT_TRUE(m_server.start());
     start(ConmonDriverSettings{});  // the product's 3000 ms deadline
     ASSERT_TRUE(m_server.waitForOpcode(0x100, 1, 2s));
-    spin(50);
+    spin(50ms);
     EXPECT_FALSE(m_driver->isStarted());
     EXPECT_EQ(m_driver->pendingRequestCount(), 1);
     EXPECT_EQ(send("ZEB-AMP-01", CONMON_BODY_VERSIONS_REQUEST), AUD_SUCCESS);  // nothing sent
