@@ -8,13 +8,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "DriverWait.h"
 #include "FakeConmonServer.h"
 #include "FakeDevice.h"
+#include "LockedLogEnv.h"
 #include "OvaltaVireoConmon.h"
 #include "conmon/conmon_body.h"
 #include "platform/aud_env.h"
@@ -74,11 +74,6 @@ ConmonDriverSettings fast(int deadline_ms = 300) {
 class ConmonDriverNet : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(aud_env_init(&m_env), AUD_SUCCESS);
-        aud_log* log = aud_env_log(m_env);
-        log->callback = &ConmonDriverNet::capture;
-        log->callback_context = this;
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_DEBUG);
         m_server.addDevice(amp("ZEB-AMP-01", 0x56));
         sim::FakeConmonDevice bare = amp("ZEB-AMP-02", 0x57);
         bare.macs.clear();
@@ -86,28 +81,9 @@ protected:
         m_device.setVersion(1, 5);
         ASSERT_TRUE(m_device.start());
     }
-    void TearDown() override {
-        m_driver.reset();
-        aud_log* log = aud_env_log(m_env);
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_NONE);
-        log->callback = nullptr;
-        aud_env_release(m_env);
-    }
+    void TearDown() override { m_driver.reset(); }
 
-    static void capture(void* context, const char*, unsigned, const char* text, size_t length) {
-        auto* self = static_cast<ConmonDriverNet*>(context);
-        std::lock_guard<std::mutex> lock(self->m_log_mutex);
-        self->m_log.emplace_back(text, length);
-    }
-    bool logged(const std::string& text) {
-        std::lock_guard<std::mutex> lock(m_log_mutex);
-        for (const std::string& line : m_log) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool logged(const std::string& text) { return m_log.logged(text); }
 
     void start(const ConmonDriverSettings& settings = fast()) {
         m_driver = std::make_unique<OvaltaVireoConmon>(nullptr, settings);
@@ -137,7 +113,7 @@ protected:
             [record](QString name, QString text) { record("commandResponse", name, {text}); });
         QObject::connect(driver, &C::conmonTimeout, &m_receiver,
                          [record](QString name) { record("conmonTimeout", name, {}); });
-        driver->setEnvironment(m_env);
+        driver->setEnvironment(m_log.env());
         driver->start();
     }
     bool startedUp() {
@@ -163,9 +139,7 @@ protected:
         return m_driver->sendRequest(body.data(), body.size(), name);
     }
 
-    aud_env* m_env = nullptr;
-    std::mutex m_log_mutex;
-    std::vector<std::string> m_log;
+    LockedLogEnv m_log;
     sim::FakeConmonServer m_server;
     sim::FakeDevice m_device{"127.0.0.2"};
     QObject m_receiver;
