@@ -148,6 +148,7 @@ struct dr_device {
     dr_device_changed_callback changed;
     bool in_callback;
     uint32_t pending_changes;
+    bool closed;  // closed while in_callback: freed when that ends
     dr_device_addresses addresses;
     dr_device_state state;
     aud_error_t error;
