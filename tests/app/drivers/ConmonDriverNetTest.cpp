@@ -48,18 +48,7 @@ Bytes request(uint16_t opcode) {
 }
 
 sim::FakeConmonDevice amp(const std::string& name, uint8_t last) {
-    sim::FakeConmonDevice device;
-    device.name = name;
-    device.device_id = {0x00, 0x1d, 0xc1, 0xff, 0xfe, 0x12, 0x34, last};
-    device.process_id = 0x0102;
-    device.macs = {{0x00, 0x1d, 0xc1, 0x12, 0x34, 0x56}};
-    device.vireo_model = "Solano 2-A";
-    device.product_id = {0, 0, 0, 0, 0, 0, 1, 2};
-    device.software_version = 0x04010002;
-    device.firmware_version = 0x04000005;
-    device.capabilities = 0x40000000;
-    device.model_name = "ZEB-4600";
-    device.model_version = 0x00010003;
+    sim::FakeConmonDevice device = sim::fakeConmonAmp(name, last);
     device.address = "127.0.0.2";
     return device;
 }
