@@ -51,6 +51,12 @@ public:
     ConmonHarness& operator=(const ConmonHarness&) = delete;
 
     conmon_client* client() const { return m_client; }
+    // Hands the client over to the caller, who deletes it.
+    conmon_client* release() {
+        conmon_client* client = m_client;
+        m_client = nullptr;
+        return client;
+    }
     LoggedEnv& env() { return m_env; }
 
     static void done(conmon_client* client, conmon_client_request_id id, aud_error_t result) {
