@@ -378,4 +378,105 @@ TEST_F(Program, IdentifiesLoadsAndUpdatesThreeDevicesInArrivalOrder) {
         10000));
 }
 
+TEST_F(Program, DeviceRefusingUpdateModeIsAbandonedAndTheOthersUpdated) {
+    start(threeModules(), 100);
+    fake("A").setRefuseUpdateMode(true);
+    ASSERT_TRUE(
+        statusReads(QStringLiteral("Total: 3    Identified: 3    Updateable 0    Selected: 0")));
+    loadImage();
+    ui().select_all_pushButton->click();
+    ui().StartUpdate_pushButton->click();
+    ASSERT_TRUE(statusReads(kFinished, 15000));
+
+    const std::vector<sim::Bytes> log = seen(fake("A"));
+    EXPECT_EQ(std::count(log.begin(), log.end(), bytesOf("FWUPDATE\r")), 1);
+    EXPECT_EQ(std::count(log.begin(), log.end(), cleanPush(m_image)[1]), 11);
+    // The confirmation, then one box for A while the status names it.
+    ASSERT_EQ(m_prompts.shown.size(), 2u);
+    EXPECT_EQ(m_prompts.shown[1].text,
+              QStringLiteral("An error has occured during the update process.\n"
+                             "Will continue with remaining devices."));
+    EXPECT_EQ(m_box_statuses[1], QStringLiteral("Starting Firmware Update for [ A ]."));
+    EXPECT_EQ(pushOrder(), (std::vector<std::string>{"C", "A", "B"}));
+    EXPECT_EQ(imageOf(fake("B")), m_image);
+    EXPECT_EQ(imageOf(fake("C")), m_image);
+
+    // Identified again: C and B with the new version, A as it was.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return rows(kolvo::VireoDevices::kMcuVersionColumn) ==
+                   QStringList{"V1.0", "V2.10", "V2.10"};
+        },
+        10000))
+        << rows(kolvo::VireoDevices::kMcuVersionColumn).join(' ').toStdString();
+    EXPECT_EQ(rows(kolvo::VireoDevices::kNameColumn), (QStringList{"A", "B", "C"}));
+    EXPECT_LE(record(QStringLiteral("A"))->getProgressValue(), 0);
+    EXPECT_EQ(record(QStringLiteral("B"))->getProgressValue(), 3);
+    EXPECT_EQ(record(QStringLiteral("C"))->getProgressValue(), 3);
+}
+
+TEST_F(Program, SelectedDeviceGoneBeforeStartGetsNoDatagram) {
+    start(threeModules());
+    ASSERT_TRUE(
+        statusReads(QStringLiteral("Total: 3    Identified: 3    Updateable 0    Selected: 0")));
+    loadImage();
+    ui().select_all_pushButton->click();
+    const size_t before = fake("A").log().size();
+    m_network->mdns().removeDevice(advertised(m_network->spec(1)).host);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return record(QStringLiteral("A"))->getIpAddress().isNull(); }, 10000));
+    EXPECT_EQ(rows(kolvo::VireoDevices::kNameColumn), (QStringList{"B", "C"}));
+    ui().StartUpdate_pushButton->click();
+    ASSERT_TRUE(statusReads(kFinished));
+
+    EXPECT_EQ(fake("A").log().size(), before);
+    EXPECT_EQ(imageOf(fake("B")), m_image);
+    EXPECT_EQ(imageOf(fake("C")), m_image);
+}
+
+TEST_F(Program, VendorMismatchHidesADeviceUntilTheOverride) {
+    std::vector<sim::FakeNetworkDevice> devices = threeModules();
+    devices[1].version_minor = 12;        // A answers "ACK VERSION=1.12"
+    devices[2].manufacturer = "Corvant";  // B is not the image's
+    start(devices);
+    ASSERT_TRUE(
+        statusReads(QStringLiteral("Total: 3    Identified: 3    Updateable 0    Selected: 0")));
+    loadImage();
+    EXPECT_EQ(rows(kolvo::VireoDevices::kNameColumn), (QStringList{"A", "C"}));
+    EXPECT_EQ(rows(kolvo::VireoDevices::kMcuVersionColumn), (QStringList{"V1.12", "V1.0"}));
+    EXPECT_EQ(status(), QStringLiteral("Total: 3    Identified: 3    Updateable 2    Selected: 0"));
+
+    ui().select_all_pushButton->click();
+    EXPECT_TRUE(ui().StartUpdate_pushButton->isEnabled());
+    ui().overrideDeviceMatchcheckBox->click();
+    EXPECT_EQ(rows(kolvo::VireoDevices::kNameColumn), (QStringList{"A", "B", "C"}));
+    EXPECT_EQ(status(), QStringLiteral("[Matching override] Total: 3    Identified: 3    "
+                                       "Updateable 3    Selected: 0"));
+    // Outside debug mode the override leaves no way to select all.
+    EXPECT_FALSE(ui().select_all_pushButton->isEnabled());
+    EXPECT_FALSE(ui().deselect_all_pushButton->isEnabled());
+    EXPECT_FALSE(ui().StartUpdate_pushButton->isEnabled());
+    EXPECT_TRUE(ui().lbl_ProductID->isHidden());
+
+    // A row click selects; the row shows no highlight, only its check mark.
+    ui().tableView->clicked(table().index(1, kolvo::VireoDevices::kNameColumn));
+    EXPECT_TRUE(record(QStringLiteral("B"))->isSelected());
+    EXPECT_FALSE(ui().tableView->selectionModel()->hasSelection());
+    EXPECT_TRUE(ui().StartUpdate_pushButton->isEnabled());
+
+    ui().overrideDeviceMatchcheckBox->click();
+    EXPECT_EQ(rows(kolvo::VireoDevices::kNameColumn), (QStringList{"A", "C"}));
+    EXPECT_TRUE(ui().select_all_pushButton->isEnabled());
+}
+
+TEST(ProgramDefaults, ProductTimings) {
+    const kolvo::VireoThreadsTiming timing;
+    EXPECT_EQ(timing.push.command_pause_ms, 2000);
+    EXPECT_EQ(timing.push.ack_timeout_ms, 2000);
+    EXPECT_EQ(timing.tick_ms, 300);
+    EXPECT_EQ(timing.reply_ms, 250);
+    EXPECT_EQ(timing.first_refresh_ms, 100);
+    EXPECT_EQ(timing.refresh_pause_ms, 1000);
+}
+
 }  // namespace
