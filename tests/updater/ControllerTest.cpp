@@ -169,4 +169,49 @@ TEST_F(Controller, RestartsWaitForTheEndOfARun) {
     EXPECT_FALSE(m_controller.isUpdateRunning());
 }
 
+TEST_F(Controller, ThreeUnansweredVersionCommandsInARowGiveUpTheDevice) {
+    VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollMcuVersion);
+    device->setCommandPath(2);
+    for (int round = 1; round <= 3; ++round) {
+        device->setVireoModel(QStringLiteral("Solano 2-A"));
+        device->setPollState(VireoDevice::kPollMcuVersion);
+        m_controller.pollSonaventData();  // its turn queues "VERSION\r"
+        m_controller.pollSonaventData();  // the pump sends it
+        EXPECT_EQ(device->getTimeoutCount(), 2 * round - 1);
+        m_controller.udpTimeOut();
+        EXPECT_EQ(device->getPollState(),
+                  round < 3 ? VireoDevice::kPollStart : VireoDevice::kPollNotUpdatable)
+            << round;
+        EXPECT_TRUE(device->getVireoModel().isEmpty());
+    }
+}
+
+TEST_F(Controller, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
+    VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollWaiting);
+    for (int i = 0; i < 2; ++i) {
+        m_controller.sendUdpCommand(QStringLiteral("A"), "VERSION\r", device->getIpAddress(),
+                                    kolvo::VireoThreads::kCommandPort);
+    }
+    m_controller.pollSonaventData();
+    m_controller.pollSonaventData();
+    EXPECT_EQ(device->getTimeoutCount(), 1) << "one command out at a time";
+    QHostAddress stranger(QStringLiteral("192.0.2.99"));
+    QByteArray bytes("ACK VERSION=1.0");
+    m_controller.handleDataGram(stranger, bytes);
+    m_controller.pollSonaventData();
+    EXPECT_EQ(device->getTimeoutCount(), 2);
+    EXPECT_EQ(device->getMcuVersion(), 0u);
+}
+
+TEST_F(Controller, QueuedCommandWhoseRecordIsGoneIsDropped) {
+    VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollWaiting);
+    m_controller.sendUdpCommand(QStringLiteral("gone"), "VERSION\r", device->getIpAddress(),
+                                kolvo::VireoThreads::kCommandPort);
+    m_controller.sendUdpCommand(QStringLiteral("A"), "VERSION\r", device->getIpAddress(),
+                                kolvo::VireoThreads::kCommandPort);
+    m_controller.pollSonaventData();
+    m_controller.pollSonaventData();
+    EXPECT_EQ(device->getTimeoutCount(), 1);
+}
+
 }  // namespace
