@@ -175,8 +175,13 @@ TEST_F(Controller, ThreeUnansweredVersionCommandsInARowGiveUpTheDevice) {
     for (int round = 1; round <= 3; ++round) {
         device->setVireoModel(QStringLiteral("Solano 2-A"));
         device->setPollState(VireoDevice::kPollMcuVersion);
-        m_controller.pollSonaventData();  // its turn queues "VERSION\r"
-        m_controller.pollSonaventData();  // the pump sends it
+        // Its turn queues "VERSION\r" (the round-robin position is the process's), the next
+        // tick's pump sends it.
+        for (int tick = 0; tick < 3 && device->getPollState() != VireoDevice::kPollWaiting;
+             ++tick) {
+            m_controller.pollSonaventData();
+        }
+        m_controller.pollSonaventData();
         EXPECT_EQ(device->getTimeoutCount(), 2 * round - 1);
         m_controller.udpTimeOut();
         EXPECT_EQ(device->getPollState(),
