@@ -33,9 +33,9 @@ kolvo::VireoThreadsTiming quietTiming() {
     return timing;
 }
 
-class Controller : public ::testing::Test {
+class UpdaterController : public ::testing::Test {
 protected:
-    Controller() {
+    UpdaterController() {
         qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
         m_prompts.answer = [](QDialog&) { return int(QMessageBox::Yes); };
     }
@@ -76,7 +76,7 @@ void PrintTo(const ReplyCase& c, std::ostream* out) {
     *out << "state " << c.state << ", \"" << c.text.toStdString() << "\"";
 }
 
-class DatagramReply : public Controller, public ::testing::WithParamInterface<ReplyCase> {};
+class DatagramReply : public UpdaterController, public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(DatagramReply, SetsTheVersionOrStartsOver) {
     const ReplyCase c = GetParam();
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         return "case" + std::to_string(info.index);
     });
 
-TEST_F(Controller, OnlySolanoModulesGoOnToTheirProductId) {
+TEST_F(UpdaterController, OnlySolanoModulesGoOnToTheirProductId) {
     VireoDevice* solano = add(QStringLiteral("S"), VireoDevice::kPollWaiting);
     VireoDevice* other = add(QStringLiteral("O"), VireoDevice::kPollWaiting);
     m_controller.handleVireoInfo(QStringLiteral("S"), QStringLiteral("Solano 2-A"));
@@ -115,7 +115,7 @@ TEST_F(Controller, OnlySolanoModulesGoOnToTheirProductId) {
     EXPECT_EQ(other->getPollState(), VireoDevice::kPollNotUpdatable);
 }
 
-TEST_F(Controller, ProductIdNeedsEightBytesAVendorAndAWaitingRecord) {
+TEST_F(UpdaterController, ProductIdNeedsEightBytesAVendorAndAWaitingRecord) {
     VireoDevice* good = add(QStringLiteral("G"), VireoDevice::kPollWaiting);
     VireoDevice* short_id = add(QStringLiteral("S"), VireoDevice::kPollWaiting);
     VireoDevice* no_vendor = add(QStringLiteral("N"), VireoDevice::kPollWaiting);
@@ -135,7 +135,7 @@ TEST_F(Controller, ProductIdNeedsEightBytesAVendorAndAWaitingRecord) {
     EXPECT_EQ(not_waiting->getPollState(), VireoDevice::kPollIdentified);
 }
 
-TEST_F(Controller, DeviceAddedTwiceKeepsOneRecord) {
+TEST_F(UpdaterController, DeviceAddedTwiceKeepsOneRecord) {
     BrowserModel browser;
     browser.setDeviceName(QStringLiteral("A"));
     m_controller.addDevice(&browser);
@@ -148,7 +148,7 @@ TEST_F(Controller, DeviceAddedTwiceKeepsOneRecord) {
     EXPECT_EQ(first->getVendorId(), QStringLiteral("Corvant")) << "kept, not filtered";
 }
 
-TEST_F(Controller, RestartsWaitForTheEndOfARun) {
+TEST_F(UpdaterController, RestartsWaitForTheEndOfARun) {
     m_prompts.file_name =
         writeFile(m_dir.filePath(QStringLiteral("fw_test.bin")), testImage(1000, testHeader()));
     m_controller.loadImageFile();
@@ -169,7 +169,7 @@ TEST_F(Controller, RestartsWaitForTheEndOfARun) {
     EXPECT_FALSE(m_controller.isUpdateRunning());
 }
 
-TEST_F(Controller, ThreeUnansweredVersionCommandsInARowGiveUpTheDevice) {
+TEST_F(UpdaterController, ThreeUnansweredVersionCommandsInARowGiveUpTheDevice) {
     VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollMcuVersion);
     device->setCommandPath(2);
     for (int round = 1; round <= 3; ++round) {
@@ -191,7 +191,7 @@ TEST_F(Controller, ThreeUnansweredVersionCommandsInARowGiveUpTheDevice) {
     }
 }
 
-TEST_F(Controller, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
+TEST_F(UpdaterController, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
     VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollWaiting);
     for (int i = 0; i < 2; ++i) {
         m_controller.sendUdpCommand(QStringLiteral("A"), "VERSION\r", device->getIpAddress(),
@@ -208,7 +208,7 @@ TEST_F(Controller, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
     EXPECT_EQ(device->getMcuVersion(), 0u);
 }
 
-TEST_F(Controller, QueuedCommandWhoseRecordIsGoneIsDropped) {
+TEST_F(UpdaterController, QueuedCommandWhoseRecordIsGoneIsDropped) {
     VireoDevice* device = add(QStringLiteral("A"), VireoDevice::kPollWaiting);
     m_controller.sendUdpCommand(QStringLiteral("gone"), "VERSION\r", device->getIpAddress(),
                                 kolvo::VireoThreads::kCommandPort);

@@ -23,9 +23,11 @@ namespace {
 
 using kolvo::VireoDevice;
 
-class Window : public ::testing::Test {
+class UpdaterWindow : public ::testing::Test {
 protected:
-    Window() { qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8()); }
+    UpdaterWindow() {
+        qputenv("XDG_CONFIG_HOME", m_dir.filePath(QStringLiteral("config")).toUtf8());
+    }
 
     void build(const QVariant& interface, bool debug = false) {
         QSettings settings(kolvo::settingsFilePath(), QSettings::IniFormat);
@@ -63,12 +65,12 @@ protected:
     std::unique_ptr<kolvo::MainWindow> m_window;
 };
 
-TEST_F(Window, FirstStartAsksForTheInterface) {
+TEST_F(UpdaterWindow, FirstStartAsksForTheInterface) {
     build(QVariant());
     EXPECT_TRUE(m_window->interfaceDialog()->isVisible());
 }
 
-TEST_F(Window, ChoosingTheStoredInterfaceAgainChangesNothing) {
+TEST_F(UpdaterWindow, ChoosingTheStoredInterfaceAgainChangesNothing) {
     build(1);
     EXPECT_FALSE(m_window->interfaceDialog()->isVisible());
     const int chosen = m_window->interfaceDialog()->getSelectedIndex();
@@ -80,13 +82,13 @@ TEST_F(Window, ChoosingTheStoredInterfaceAgainChangesNothing) {
     EXPECT_EQ(restarted.count(), 0);
 }
 
-TEST_F(Window, AboutRunsModally) {
+TEST_F(UpdaterWindow, AboutRunsModally) {
     build(1);
     ui().actionAbout->trigger();
     ASSERT_EQ(m_prompts.shown.size(), 1u);
 }
 
-TEST_F(Window, OverrideLeavesSelectAllUsableOnlyInDebugMode) {
+TEST_F(UpdaterWindow, OverrideLeavesSelectAllUsableOnlyInDebugMode) {
     for (bool debug : {false, true}) {
         build(1, debug);
         EXPECT_EQ(ui().lbl_ProductID->isHidden(), !debug);
