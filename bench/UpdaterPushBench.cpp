@@ -1,10 +1,13 @@
-// The update utility's push of an image to one fake device (no pauses after "FWUPDATE" and
-// before the run's end is reported), beside a raw UDP ping-pong of the same datagram sizes
-// (260 bytes out, 4 back): both report the image bytes carried per second, 256 per round trip
-// for the ping-pong, and each push its share of the rate of a ping-pong run just before it
-// ("of_raw"). Run inside tests/netns-run (the fake device uses the fixed port); on a virtual
-// machine, pinning it to one CPU (taskset -c N) keeps the cost of waking a thread on another
-// CPU, which varies widely there, out of both figures.
+// The update utility's push of an image to one fake device through its controller
+// (kolvo::VireoThreads on its SDK drivers, nothing else answering; the record put in the table
+// as identification leaves it, the image loaded through the file dialog, the record selected,
+// Start confirmed; no pauses after "FWUPDATE" and before the run's end is reported), beside a
+// raw UDP ping-pong of the same datagram sizes (260 bytes out, 4 back): both report the image
+// bytes carried per second, 256 per round trip for the ping-pong, and each push its share of
+// the rate of a ping-pong run just before it ("of_raw"). Run inside tests/netns-run (the fake
+// device uses the fixed port); on a virtual machine, pinning it to one CPU (taskset -c N)
+// keeps the cost of waking a thread on another CPU, which varies widely there, out of both
+// figures.
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -14,6 +17,8 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
+#include <QMessageBox>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -23,47 +28,71 @@
 
 #include "FakeDevice.h"
 #include "Prompts.h"
-#include "updater/UpdateContext.h"
+#include "updater/UpdateRun.h"
 #include "updater/VireoDevice.h"
 #include "updater/VireoDevices.h"
-#include "updater/VireoTftp.h"
+#include "updater/VireoThreads.h"
 
 namespace {
 
 constexpr int kPayload = 256;
+const QString kStartBox = QStringLiteral("Starting MCU Firmware Update");
 
-// Stands where the controller will be; answers every box at once.
-class StandIn : public kolvo::UpdateContext, public Prompts {
+// Gives the file dialog the image's path, confirms the start and counts every other box.
+class Answers : public Prompts {
 public:
-    StandIn() : m_table(*this) {}
-
-    kolvo::VireoDevices& devices() override { return m_table; }
-    bool isUpdateRunning() const override { return true; }
-    bool hasImage() const override { return true; }
-    int imageBlockCount() const override { return m_blocks; }
-    void setImageBlockCount(int count) override { m_blocks = count; }
-    void reportStatus(const QString&) override {}
-    void finishedFirmwareUpdates() override {}
-    Prompts& prompts() override { return *this; }
-    QWidget* dialogParent() override { return nullptr; }
-
-    int runModal(QDialog&) override {
+    int runModal(QDialog& dialog) override {
+        if (dialog.windowTitle() == kStartBox) {
+            return QMessageBox::Yes;
+        }
         ++boxes;
-        return 0;
+        return QMessageBox::Ok;
     }
     QString openFileName(QWidget*, const QString&, const QString&, const QString&) override {
-        return QString();
+        return file_name;
     }
     QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override {
         return QString();
     }
 
+    QString file_name;
     int boxes = 0;
-
-private:
-    kolvo::VireoDevices m_table;
-    int m_blocks = 1;
 };
+
+// Product id 1 0 12 255 0 0 0 7 and vendor "Corvanti" at 0x188, version 2.10 at 0x184; byte i
+// elsewhere is i mod 251.
+QByteArray image(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = char(i % 251);
+    }
+    const QByteArray header =
+        QByteArray::fromHex("028A0A8C01000CFF0000000795969798436F7276616E7469");
+    std::copy(header.begin(), header.end(), bytes.begin() + 0x184);
+    return bytes;
+}
+
+// The poll stays out of the way (the record is put in as identified) and the push has no
+// pauses.
+kolvo::VireoThreadsTiming pushTiming() {
+    kolvo::VireoThreadsTiming timing;
+    timing.first_refresh_ms = -1;
+    timing.first_tick_ms = 3600000;
+    timing.tick_ms = 3600000;
+    timing.push.command_pause_ms = 0;
+    timing.push.end_pause_ms = 0;
+    return timing;
+}
+
+// A device as identification leaves it: a "Solano" module of the image's product and vendor.
+void identify(kolvo::VireoDevice& device) {
+    device.setVendorId(QStringLiteral("Corvanti"));
+    device.setVireoModel(QStringLiteral("Solano 2"));
+    device.setProductId("10122550007");
+    device.setCommandPath(2);
+    device.setMcuVersion(0x00010000);
+    device.setPollState(kolvo::VireoDevice::kPollIdentified);
+}
 
 int udpSocket(uint16_t port) {
     const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -137,21 +166,30 @@ BENCHMARK(BM_RawPingPong)->UseRealTime()->MinTime(2.0);
 
 void BM_PushToOneDevice(benchmark::State& state) {
     const int size = int(state.range(0));
-    QByteArray image(size, '\0');
-    for (int i = 0; i < size; ++i) {
-        image[i] = char(i % 251);
-    }
     QTemporaryDir dir;
-    StandIn stand;
+    qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+    Answers answers;
+    answers.file_name = dir.filePath(QStringLiteral("fw.bin"));
+    const QByteArray bytes = image(size);
+    QFile file(answers.file_name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != size) {
+        state.SkipWithError("cannot write the image");
+        return;
+    }
+    file.close();
+    kolvo::VireoThreads controller(0, nullptr, answers, pushTiming());
+    kolvo::UpdateRun& run = controller.updateRun();
+    kolvo::VireoDevices& devices = *controller.getVireoDevices();
     auto* device = new kolvo::VireoDevice;
     device->setName(QStringLiteral("A"));
-    stand.devices().appendDevice(device);
+    devices.appendDevice(device);
     device->setIpAddress(QHostAddress(QStringLiteral("127.0.0.1")));
-    device->setSelected(true);
-    kolvo::VireoTftp::Timing timing;
-    timing.command_pause_ms = 0;
-    timing.end_pause_ms = 0;
-    kolvo::VireoTftp pusher(stand, dir.filePath(QStringLiteral("fw.bin")), image, timing);
+    identify(*device);
+    run.loadImageFile();
+    if (!run.hasImage()) {
+        state.SkipWithError("the image was refused");
+        return;
+    }
     // Each push is paired with as many raw round trips, run just before it, so that both meet
     // the same load.
     const int round_trips = size / kPayload + 2;
@@ -170,15 +208,26 @@ void BM_PushToOneDevice(benchmark::State& state) {
             state.SkipWithError("cannot bind the fake device");
             break;
         }
+        // The end of the last run sent the record back to identification.
+        identify(*device);
+        devices.refresh();
+        run.selectAllDevices();
         QEventLoop loop;
-        QObject::connect(&pusher, &kolvo::VireoTftp::finishedUpdates, &loop, &QEventLoop::quit);
+        QObject::connect(&controller, &kolvo::VireoThreads::enableBackButton, &loop,
+                         [&loop](bool enable) {
+                             if (enable) {
+                                 loop.quit();
+                             }
+                         });
         state.ResumeTiming();
         const auto push_start = std::chrono::steady_clock::now();
-        pusher.startFirmwareUpdates();
+        run.startFirmwareUpdates();
         loop.exec();
         push_time += std::chrono::steady_clock::now() - push_start;
         state.PauseTiming();
-        if (stand.boxes != 0 || fake.firmwareImage().size() != size_t(size)) {
+        const sim::Bytes received = fake.firmwareImage();
+        if (answers.boxes != 0 || QByteArray(reinterpret_cast<const char*>(received.data()),
+                                             int(received.size())) != bytes) {
             state.SkipWithError("the push failed");
             break;
         }
