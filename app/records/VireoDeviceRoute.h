@@ -10,6 +10,7 @@ class VireoDeviceRoute : public QObject {
 public:
     explicit VireoDeviceRoute(QObject* parent = nullptr);
 
+    int getChannelIndex() const { return m_channel_index; }
     void setChannelIndex(int index) { m_channel_index = index; }
     QString getTxDeviceName() const { return m_tx_device_name; }
     void setTxDeviceName(const QString& name) { m_tx_device_name = name; }

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "SdkDriverTiming.h"
+
+// Settings of the conmon driver; the product's values by default.
+struct ConmonDriverSettings {
+    SdkDriverTiming timing;
+    int deadline_ms = 3000;       // a request unanswered this long times out
+    size_t max_requests = 1000;   // the conmon client's request table
+    uint16_t server_port = 8900;  // of the local conmon server on 127.0.0.1
+};

@@ -1,0 +1,3 @@
+#include "RouterLog.h"
+
+Q_LOGGING_CATEGORY(zebRouter, "zeb.router")
