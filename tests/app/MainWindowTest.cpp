@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QNetworkInterface>
 #include <QSettings>
@@ -70,14 +71,14 @@ protected:
     }
 
     // An identified record, as the controller leaves it, with a fake device at its address.
-    void addDevice(const char* name, const char* address) {
+    VireoDevice* addDevice(const char* name, const char* address) {
         auto& fake = m_fakes[name];
         if (!fake) {
             fake = std::make_unique<sim::FakeDevice>(address);
             qz_msgs::system_t system;
             system.set_location("Stage");
             fake->setSystem(system);
-            ASSERT_TRUE(fake->start());
+            EXPECT_TRUE(fake->start());
         }
         auto* record = new VireoDevice;
         record->setName(QString::fromLatin1(name));
@@ -85,9 +86,12 @@ protected:
         record->setManufacturer(QStringLiteral("Corvanti"));
         record->setModelName(QStringLiteral("ZEB-2X100"));
         record->setProductId(QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08", 8));
-        record->setPollState(8);
+        record->setLocation(QStringLiteral("Stage"));
+        record->setMacAddress(QStringLiteral("00:1d:c1:00:00:0a"));
         m_main->getVireoDevices()->appendDevice(record);
+        record->setPollState(8);
         m_main->getVireoDevices()->emitVireoDevicesChanged();
+        return record;
     }
 
     QTableView* table() const {
@@ -241,6 +245,22 @@ TEST_F(MainWindowTest, DevicesOpenedInTurnHearFromPort6) {
             EXPECT_EQ(datagram.from_port, 6) << name;
         }
     }
+}
+
+// Leaves an image of the window with a row of each light and one selected, for looking at.
+TEST_F(MainWindowTest, Screenshot) {
+    storeInterface(indexOf("zeb0"));
+    makeWindow();
+    addDevice("ZEB-AMP-01", "127.0.0.2");
+    addDevice("ZEB-AMP-02", "127.0.0.3")->setPollState(3);
+    addDevice("ZEB-AMP-03", "127.0.0.4")->setAmpStatus1(1);
+    addDevice("ZEB-AMP-04", "127.0.0.5");
+    showWindow();
+    click("ZEB-AMP-04");
+    ASSERT_EQ(selected(), QStringList{QStringLiteral("ZEB-AMP-04")});
+    const QDir folder(QStringLiteral(ZEB_SCREENSHOT_DIR));
+    ASSERT_TRUE(folder.exists() || QDir().mkpath(folder.path()));
+    EXPECT_TRUE(m_main->grab().save(folder.filePath(QStringLiteral("main_window.png"))));
 }
 
 }  // namespace
