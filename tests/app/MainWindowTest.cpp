@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QNetworkInterface>
+#include <QPushButton>
 #include <QSettings>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -12,10 +13,14 @@
 #include <map>
 #include <memory>
 
+#include "DevList.h"
 #include "FakeDevice.h"
 #include "FakePrompts.h"
 #include "MainWindow.h"
+#include "MdslLoaders.h"
+#include "Mdsl_Window.h"
 #include "NetworkInterfaceDialog.h"
+#include "PresetValues.h"
 #include "RecordingDrivers.h"
 #include "VireoDevice.h"
 #include "VireoDevices.h"
@@ -245,6 +250,55 @@ TEST_F(MainWindowTest, DevicesOpenedInTurnHearFromPort6) {
             EXPECT_EQ(datagram.from_port, 6) << name;
         }
     }
+}
+
+// While a loader runs, the device window is the loader's: a double click opens nothing.
+TEST_F(MainWindowTest, NothingOpensWhileALoaderRuns) {
+    storeInterface(indexOf("zeb0"));
+    makeWindow();
+    VireoDevice* first = addDevice("AMP-A", "127.0.0.2");
+    addDevice("AMP-B", "127.0.0.3");
+    for (auto& [name, fake] : m_fakes) {
+        qz_msgs::system_t system;
+        system.set_full_bandwidth(true);
+        fake->setSystem(system);
+        fake->setDsp(deviceDsp());
+    }
+    const QString file = m_config.filePath(QStringLiteral("hall.pset"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(presetFile(richPreset()));
+    out.close();
+    m_prompts.file_name = file;
+
+    m_main->mdslWindowShow();
+    Mdsl_Window* loader = m_main->loaders()->current();
+    ASSERT_TRUE(loader);
+    m_main->getVireoDevices()->emitVireoDevicesChanged();
+    QCoreApplication::processEvents();
+    loader->findChild<QPushButton*>(QStringLiteral("clear_file_pushButton"))->click();
+    loader->findChild<QPushButton*>(QStringLiteral("select_file_pushButton"))->click();
+    ASSERT_EQ(loader->devList()->rowCount(), 2);
+    loader->findChild<QPushButton*>(QStringLiteral("select_all_pushButton"))->click();
+    loader->findChild<QComboBox*>(QStringLiteral("preset_comboBox"))->setCurrentIndex(1);
+
+    // The run's closing box is up while the run still counts as running.
+    std::vector<bool> opened;
+    m_prompts.answer = [&](QDialog& box) {
+        if (box.windowTitle() == QStringLiteral("Info")) {
+            m_main->openZEB_Window(first);
+            opened.push_back(m_main->getZEB_Window()->isVisible());
+        }
+        return int(QMessageBox::Ok);
+    };
+    loader->findChild<QPushButton*>(QStringLiteral("start_pushButton"))->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !opened.empty(); }, 10000));
+    EXPECT_EQ(opened, std::vector<bool>{false});
+
+    m_prompts.answer = [](QDialog&) { return int(QMessageBox::Ok); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_main->loaders()->anyRunning(); }, 2000));
+    m_main->openZEB_Window(first);
+    EXPECT_TRUE(m_main->getZEB_Window()->isVisible());
 }
 
 // Leaves an image of the window with a row of each light and one selected, for looking at.
