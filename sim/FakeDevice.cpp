@@ -170,6 +170,10 @@ int FakeDevice::sendDueStatus() {
     return int(m_status_period.count());
 }
 
+void FakeDevice::setObserver(Observer observer) {
+    m_observer = std::move(observer);
+}
+
 void FakeDevice::run() {
     std::vector<uint8_t> buffer(kMaxDatagram);
     for (;;) {
@@ -197,11 +201,15 @@ void FakeDevice::run() {
         if (length < 0) {
             continue;
         }
-        handle(Bytes(buffer.begin(), buffer.begin() + length), from);
+        const Bytes datagram(buffer.begin(), buffer.begin() + length);
+        const bool answered = handle(datagram, from);
+        if (m_observer) {
+            m_observer(datagram, answered);
+        }
     }
 }
 
-void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     FakeFault fault;
     bool silent = false;
     {
@@ -218,33 +226,34 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         }
     }
     if (silent) {
-        return;
+        return false;
     }
     if (isFirmwarePacket(datagram)) {
         handleFirmware(datagram, fault, from);
-        return;
+        return true;
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;
+        return false;
     }
     if (fault.kind == FakeFault::kDelay) {
         std::this_thread::sleep_for(std::chrono::milliseconds(fault.arg));
     }
     if (fault.kind == FakeFault::kEmpty) {
         send({}, from, false);
-        return;
+        return true;
     }
     if (!datagram.empty() && datagram[0] != 0x00) {
         const std::string command(datagram.begin(), datagram.end());
         const std::string text = fault.kind == FakeFault::kText ? fault.text : answerText(command);
-        if (!text.empty()) {
-            send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+        if (text.empty()) {
+            return false;
         }
-        return;
+        send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+        return true;
     }
     const auto request = decodeFrame(datagram.data(), datagram.size());
     if (!request) {
-        return;  // a device drops what it cannot read
+        return false;  // a device drops what it cannot read
     }
     Reply reply;
     {
@@ -252,6 +261,7 @@ void FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         reply = answerFrame(*request);
     }
     sendFrameReply(std::move(reply), fault, from);
+    return true;
 }
 
 std::string FakeDevice::answerText(const std::string& command) {

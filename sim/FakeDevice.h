@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -45,6 +46,11 @@ public:
     // The interface that status announcements leave by (multicast loop on, so listeners on
     // this host hear them); before start(). Unset: the interface of the device's address.
     void setStatusInterface(std::string interface_name);
+
+    // Called on the device's thread with every datagram it received, once handled, and
+    // whether it was answered; set before start().
+    using Observer = std::function<void(const Bytes& datagram, bool answered)>;
+    void setObserver(Observer observer);
 
     // Binds and starts the thread; false when the address cannot be bound.
     bool start();
@@ -95,7 +101,8 @@ private:
         Bytes payload;
     };
 
-    void handle(const Bytes& datagram, const sockaddr_in& from);
+    // Whether the datagram was answered.
+    bool handle(const Bytes& datagram, const sockaddr_in& from);
     std::string answerText(const std::string& command);
     bool isFirmwarePacket(const Bytes& datagram) const;
     void handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
@@ -109,6 +116,7 @@ private:
     int m_other_socket = -1;
     int m_status_socket = -1;
     std::string m_status_interface;
+    Observer m_observer;
     int m_wake[2] = {-1, -1};
     std::thread m_thread;
     bool m_stopping = false;  // under m_mutex
