@@ -136,12 +136,13 @@ bool FakeDevice::sendStatus(const std::string& text) {
                     reinterpret_cast<const sockaddr*>(&to), sizeof to) == ssize_t(text.size());
 }
 
-void FakeDevice::sendStatusEvery(std::chrono::milliseconds period, std::string text) {
+void FakeDevice::sendStatusEvery(std::chrono::milliseconds period, std::string text,
+                                 std::chrono::milliseconds first) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status_period = period;
         m_status_text = std::move(text);
-        m_status_due = std::chrono::steady_clock::now();
+        m_status_due = std::chrono::steady_clock::now() + first;
     }
     const char byte = 0;
     (void)::write(m_wake[1], &byte, 1);

@@ -58,9 +58,10 @@ public:
 
     // Sends one status datagram from the device's address; false when it could not go out.
     bool sendStatus(const std::string& text);
-    // Sends `text` every `period` from the device's thread, the first at once; a zero period
-    // stops.
-    void sendStatusEvery(std::chrono::milliseconds period, std::string text);
+    // Sends `text` every `period` from the device's thread, the first after `first` (at once
+    // by default); a zero period stops.
+    void sendStatusEvery(std::chrono::milliseconds period, std::string text,
+                         std::chrono::milliseconds first = std::chrono::milliseconds(0));
 
     qz_msgs::system_t system() const;
     void setSystem(const qz_msgs::system_t& system);
