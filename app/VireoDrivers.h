@@ -17,7 +17,6 @@ class VireoThreads;
 // what the controller asks of them. start() makes them on the controller's environment,
 // connects their reports to the controller's slots and starts their threads; stop()
 // disconnects, stops (interrupting start-up waits) and deletes them, the conmon driver first.
-// A controller without a driver set runs its own sockets and poll only.
 class VireoDrivers {
 public:
     virtual ~VireoDrivers() = default;

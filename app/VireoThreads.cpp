@@ -10,6 +10,7 @@
 #include "ControllerLog.h"
 #include "QtZEB_Device.h"
 #include "RouterModel.h"
+#include "SdkVireoDrivers.h"
 #include "TextReply.h"
 #include "VireoDevice.h"
 #include "VireoDrivers.h"
@@ -37,7 +38,7 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
     : QWidget(parent),
       m_timing(timing),
       m_interface_index(interfaceIndex),
-      m_drivers(std::move(drivers)),
+      m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
       m_reply_timer(new QTimer(this)),
       m_poll_timer(new QTimer(this)) {
     m_reply_timer->setObjectName(QStringLiteral("replyTimer"));
@@ -65,9 +66,7 @@ void VireoThreads::startThreads() {
         qCWarning(zebController) << "the SDK environment could not be made";
         m_env = nullptr;
     }
-    if (m_drivers) {
-        m_drivers->start(*this, m_env, m_interface_index);
-    }
+    m_drivers->start(*this, m_env, m_interface_index);
     openCommandSocket();
     openStatusSocket();
     m_running = true;
@@ -84,9 +83,7 @@ void VireoThreads::stopThreads() {
     m_awaiting = nullptr;
     m_awaiting_address.clear();
     m_devices.clear();
-    if (m_drivers) {
-        m_drivers->stop();
-    }
+    m_drivers->stop();
     if (m_command_socket) {
         m_command_socket->disconnect(this);
         m_command_socket->close();
@@ -162,26 +159,19 @@ void VireoThreads::schedulePoll() {
 // --- Device arrival and departure ---
 
 void VireoThreads::addDevice(BrowserModel* browser) {
-    if (m_drivers) {
-        deviceAdded(m_drivers->browsedDeviceName(browser));
-    }
+    deviceAdded(m_drivers->browsedDeviceName(browser));
 }
 
 void VireoThreads::removeDevice(BrowserModel* browser) {
-    if (m_drivers) {
-        deviceRemoved(m_drivers->browsedDeviceName(browser));
-    }
+    deviceRemoved(m_drivers->browsedDeviceName(browser));
 }
 
 void VireoThreads::updateVendorId(BrowserModel* browser) {
-    if (m_drivers) {
-        vendorIdReported(m_drivers->browsedDeviceName(browser),
-                         m_drivers->browsedVendorId(browser));
-    }
+    vendorIdReported(m_drivers->browsedDeviceName(browser), m_drivers->browsedVendorId(browser));
 }
 
 void VireoThreads::updateDeviceNetworkInfo(RouterModel* router) {
-    if (m_drivers && router) {
+    if (router) {
         networkInfoReported(router->getDeviceName(), m_drivers->routedAddress(router));
     }
 }
@@ -195,9 +185,7 @@ void VireoThreads::deviceAdded(const QString& name) {
             delete device;
         }
     }
-    if (m_drivers) {
-        m_drivers->openDevice(name);
-    }
+    m_drivers->openDevice(name);
 }
 
 void VireoThreads::deviceRemoved(const QString& name) {
@@ -205,9 +193,7 @@ void VireoThreads::deviceRemoved(const QString& name) {
         QMutexLocker lock(&m_mutex);
         m_devices.ignoreDevice(name);
     }
-    if (m_drivers) {
-        m_drivers->closeDevice(name);
-    }
+    m_drivers->closeDevice(name);
     emit DeviceRemoved(name);
 }
 
@@ -257,11 +243,11 @@ VireoDevices* VireoThreads::getVireoDevices() {
 }
 
 OvaltaVireoConmon* VireoThreads::getConmonObj() {
-    return m_drivers ? m_drivers->conmon() : nullptr;
+    return m_drivers->conmon();
 }
 
 OvaltaVireoRouter* VireoThreads::getRouterObj() {
-    return m_drivers ? m_drivers->router() : nullptr;
+    return m_drivers->router();
 }
 
 QUdpSocket* VireoThreads::getUdpSocket() {
@@ -277,8 +263,8 @@ void VireoThreads::pollSonaventData() {
         const QVector<VireoDevice*> devices = m_devices.getDevices();
         if (g_poll_position < devices.size()) {
             VireoDevice* device = devices.at(g_poll_position);
-            const identification::Outstanding outstanding{
-                m_drivers ? m_drivers->pendingConmonRequests() : 0, !m_queue.isEmpty()};
+            const identification::Outstanding outstanding{m_drivers->pendingConmonRequests(),
+                                                          !m_queue.isEmpty()};
             ask(device, identification::takeTurn(*device, outstanding));
         }
     }
@@ -342,7 +328,7 @@ void VireoThreads::readLocation(VireoDevice* device) {
 }
 
 void VireoThreads::sendConmonRequest(VireoDevice* device, identification::Question question) {
-    if (m_drivers && device) {
+    if (device) {
         m_drivers->sendConmonRequest(device->getName(),
                                      identification::conmonRequestBody(question));
     }
@@ -369,7 +355,7 @@ void VireoThreads::reqFirmwareVersion(VireoDevice* device) {
             sendUdpCommand(device->getName(), kVersionCommand, device->getIpAddress(),
                            kCommandPort);
         }
-    } else if (m_drivers) {
+    } else {
         m_drivers->sendVendorCommand(device->getName(), QString::fromLatin1(kVersionCommand));
     }
 }

@@ -12,6 +12,7 @@
 
 #include "IdentificationPoll.h"
 #include "UdpCommand.h"
+#include "VireoDrivers.h"
 #include "VireoDevices.h"
 #include "VireoThreadsTiming.h"
 #include "platform/aud_env.h"
@@ -23,7 +24,6 @@ class QTimer;
 class QUdpSocket;
 class RouterModel;
 class VireoDevice;
-class VireoDrivers;
 
 // The hub of the control application: runs the SDK drivers, turns their reports into device
 // records, identifies the devices one poll tick at a time, carries text commands and their
@@ -37,7 +37,8 @@ public:
     static constexpr quint16 kStatusPort = 49495;
     static const QHostAddress kStatusGroup;
 
-    // `drivers`: the SDK driver set to run, or none.
+    // `drivers`: the driver set to run; none gives the SDK drivers (SdkVireoDrivers) with the
+    // timing's driver settings.
     VireoThreads(int interfaceIndex, QWidget* parent = nullptr,
                  std::unique_ptr<VireoDrivers> drivers = nullptr,
                  const VireoThreadsTiming& timing = {});

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-#include "SdkDriverTiming.h"
+#include "VireoDriverSettings.h"
 
 // Timings and the local port of the controller; the product's values by default.
 struct VireoThreadsTiming {
@@ -13,5 +13,5 @@ struct VireoThreadsTiming {
     int refresh_pause_ms = 1000;  // the pause between stop and start of a refresh
     int location_wait_ms = 1000;  // one wait of the location read
     quint16 local_port = 6;       // the command socket's local port, tried first
-    SdkDriverTiming drivers;      // the SDK driver threads'
+    VireoDriverSettings drivers;  // the SDK driver threads' (of the default driver set)
 };

@@ -203,22 +203,32 @@ void FakeDevice::run() {
             continue;
         }
         const Bytes datagram(buffer.begin(), buffer.begin() + length);
-        const bool answered = handle(datagram, from);
+        bool answered = false;
+        const bool open = handle(datagram, from, answered);
         if (m_observer) {
             m_observer(datagram, answered);
+        }
+        if (!open) {
+            ::close(m_socket);
+            m_socket = -1;
+            return;
         }
     }
 }
 
-bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from, bool& answered) {
     FakeFault fault;
     bool silent = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        char address[INET_ADDRSTRLEN] = {};
-        ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+        if (m_last_sender_text.empty() || m_last_sender.s_addr != from.sin_addr.s_addr) {
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            m_last_sender = from.sin_addr;
+            m_last_sender_text = address;
+        }
         m_log.push_back(
-            {datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()});
+            {datagram, m_last_sender_text, ntohs(from.sin_port), std::chrono::steady_clock::now()});
         m_logged.notify_all();
         silent = m_silent;
         if (!m_faults.empty()) {
@@ -227,34 +237,35 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         }
     }
     if (silent) {
-        return false;
-    }
-    if (isFirmwarePacket(datagram)) {
-        handleFirmware(datagram, fault, from);
         return true;
     }
+    if (isFirmwarePacket(datagram)) {
+        answered = true;
+        return handleFirmware(datagram, fault, from);
+    }
     if (fault.kind == FakeFault::kSilence) {
-        return false;
+        return true;
     }
     if (fault.kind == FakeFault::kDelay) {
         std::this_thread::sleep_for(std::chrono::milliseconds(fault.arg));
     }
     if (fault.kind == FakeFault::kEmpty) {
         send({}, from, false);
+        answered = true;
         return true;
     }
     if (!datagram.empty() && datagram[0] != 0x00) {
         const std::string command(datagram.begin(), datagram.end());
         const std::string text = fault.kind == FakeFault::kText ? fault.text : answerText(command);
-        if (text.empty()) {
-            return false;
+        if (!text.empty()) {
+            send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+            answered = true;
         }
-        send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
         return true;
     }
     const auto request = decodeFrame(datagram.data(), datagram.size());
     if (!request) {
-        return false;  // a device drops what it cannot read
+        return true;  // a device drops what it cannot read
     }
     Reply reply;
     {
@@ -262,13 +273,14 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         reply = answerFrame(*request);
     }
     sendFrameReply(std::move(reply), fault, from);
+    answered = true;
     return true;
 }
 
 std::string FakeDevice::answerText(const std::string& command) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (command == "FWUPDATE\r") {
-        m_update_mode = true;
+        m_update_mode = m_update_mode || !m_refuse_update_mode;
         return {};
     }
     if (command == "VERSION\r") {
@@ -300,9 +312,13 @@ bool FakeDevice::isFirmwarePacket(const Bytes& datagram) const {
            (datagram[1] == 0x02 || datagram[1] == 0x03);
 }
 
-void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
+bool FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
                                 const sockaddr_in& from) {
+    constexpr size_t kMajorAt = 0x184;
+    constexpr size_t kMinorAt = 0x186;
     const uint16_t block = uint16_t((datagram[2] << 8) | datagram[3]);
+    int copies = 1;
+    bool closing = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (datagram[1] == 0x02) {
@@ -315,10 +331,23 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
             m_firmware_image.insert(m_firmware_image.end(), datagram.begin() + 4, datagram.end());
             ++m_next_block;
             m_firmware_complete = datagram.size() - 4 < 256;
+            if (m_firmware_complete && m_firmware_image.size() > kMinorAt) {
+                m_version_major = m_firmware_image[kMajorAt];
+                m_version_minor = m_firmware_image[kMinorAt];
+            }
+        }
+        closing = datagram[1] == 0x03 && block == m_close_after_block;
+        if (m_ack_drop > 0 || m_ack_duplicate > 0) {
+            std::uniform_real_distribution<double> chance(0.0, 1.0);
+            if (chance(m_loss_random) < m_ack_drop) {
+                copies = 0;
+            } else if (chance(m_loss_random) < m_ack_duplicate) {
+                copies = 2;
+            }
         }
     }
     if (fault.kind == FakeFault::kSilence) {
-        return;  // the block is taken, its acknowledgement lost
+        return !closing;  // the block is taken, its acknowledgement lost
     }
     uint16_t acked = block;
     if (fault.kind == FakeFault::kDuplicateAck) {
@@ -326,7 +355,10 @@ void FakeDevice::handleFirmware(const Bytes& datagram, const FakeFault& fault,
     } else if (fault.kind == FakeFault::kWrongAck) {
         acked = uint16_t(block + 7);
     }
-    send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    for (int i = 0; i < copies; ++i) {
+        send({0x00, 0x04, uint8_t(acked >> 8), uint8_t(acked)}, from, false);
+    }
+    return !closing;
 }
 
 FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
@@ -499,6 +531,23 @@ bool FakeDevice::firmwareComplete() const {
 void FakeDevice::setSilent(bool silent) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_silent = silent;
+}
+
+void FakeDevice::setAckLoss(double drop, double duplicate, uint32_t seed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ack_drop = drop;
+    m_ack_duplicate = duplicate;
+    m_loss_random.seed(seed);
+}
+
+void FakeDevice::setRefuseUpdateMode(bool refuse) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_refuse_update_mode = refuse;
+}
+
+void FakeDevice::closeAfterBlock(int block) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_close_after_block = block;
 }
 
 void FakeDevice::scriptFaults(const std::vector<FakeFault>& faults) {

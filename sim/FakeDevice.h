@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,7 +76,8 @@ public:
     bool hasPresetSlot(int slot) const;
 
     // Firmware receiver: "FWUPDATE\r" enters update mode; the image ends with the first block
-    // shorter than 256 bytes.
+    // shorter than 256 bytes. A complete image of at least 0x187 bytes sets the version that
+    // "VERSION\r" reports to its bytes 0x184 and 0x186.
     bool inUpdateMode() const;
     std::string firmwareName() const;
     Bytes firmwareImage() const;
@@ -83,6 +85,14 @@ public:
 
     // Never answer while set.
     void setSilent(bool silent);
+    // Firmware acknowledgements are dropped with probability `drop`, and those left sent
+    // twice with probability `duplicate`, from a generator seeded with `seed`.
+    void setAckLoss(double drop, double duplicate, uint32_t seed);
+    // "FWUPDATE\r" leaves the device as it is; "VERSION\r" is still answered.
+    void setRefuseUpdateMode(bool refuse);
+    // After acknowledging data block `block`, the device closes its socket: later datagrams
+    // meet a closed port.
+    void closeAfterBlock(int block);
     // The next requests meet these faults, one each, in order.
     void scriptFaults(const std::vector<FakeFault>& faults);
     void dropNext(int count);
@@ -102,11 +112,12 @@ private:
         Bytes payload;
     };
 
-    // Whether the datagram was answered.
-    bool handle(const Bytes& datagram, const sockaddr_in& from);
+    // False when the device closes its socket after this datagram.
+    // `answered`: whether a reply went out.
+    bool handle(const Bytes& datagram, const sockaddr_in& from, bool& answered);
     std::string answerText(const std::string& command);
     bool isFirmwarePacket(const Bytes& datagram) const;
-    void handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
+    bool handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
     Reply answerFrame(const DecodedFrame& request);
     void sendFrameReply(Reply reply, const FakeFault& fault, const sockaddr_in& to);
     void send(const Bytes& bytes, const sockaddr_in& to, bool other_port);
@@ -137,11 +148,18 @@ private:
     bool m_silent = false;
     std::deque<FakeFault> m_faults;
     std::vector<LoggedDatagram> m_log;
+    in_addr m_last_sender{};  // the log's address text, formatted once per sender
+    std::string m_last_sender_text;
     bool m_update_mode = false;
     std::string m_firmware_name;
     Bytes m_firmware_image;
     uint16_t m_next_block = 1;
     bool m_firmware_complete = false;
+    double m_ack_drop = 0;
+    double m_ack_duplicate = 0;
+    std::mt19937 m_loss_random;
+    bool m_refuse_update_mode = false;
+    int m_close_after_block = -1;
 };
 
 }  // namespace sim

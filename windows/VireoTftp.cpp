@@ -9,18 +9,7 @@
 
 namespace {
 
-constexpr uint16_t kOpWrite = 2;
-constexpr uint16_t kOpData = 3;
-constexpr uint16_t kOpAck = 4;
-
-void putBigEndian16(QByteArray& out, uint16_t value) {
-    out.append(char(value >> 8));
-    out.append(char(value & 0xFF));
-}
-
-uint16_t bigEndian16(const QByteArray& bytes, int at) {
-    return uint16_t((uint8_t(bytes[at]) << 8) | uint8_t(bytes[at + 1]));
-}
+using State = TftpTransfer::State;
 
 }  // namespace
 
@@ -29,7 +18,8 @@ VireoTftp::VireoTftp(QWidget* window, const Timing& timing)
       m_timing(timing),
       m_socket(new QUdpSocket(this)),
       m_ack_timer(std::make_unique<QTimer>()),
-      m_resend_timer(std::make_unique<QTimer>()) {
+      m_resend_timer(std::make_unique<QTimer>()),
+      m_transfer(timing.retry_limit) {
     m_socket->bind(QHostAddress::Any, m_timing.local_port);
     m_ack_timer->setSingleShot(true);
     m_resend_timer->setSingleShot(true);
@@ -47,30 +37,29 @@ VireoTftp::~VireoTftp() {
 }
 
 void VireoTftp::start(VireoDevice* device, const QString& path) {
-    if (m_state != kIdle) {
+    if (m_state != State::kIdle) {
         return;
     }
     m_device = device;
     m_path = path;
     QFile file(path);
     const bool read = file.open(QIODevice::ReadOnly);
-    m_image = read ? file.readAll() : QByteArray();
+    const QByteArray image = read ? file.readAll() : QByteArray();
     file.close();
-    m_offset = 0;
-    m_num_blocks = int((m_image.size() + kBlockSize - 1) / kBlockSize);
-    if (!read || m_image.isEmpty() || m_image.size() > kMaxImageSize || !device) {
+    m_num_blocks = int((image.size() + kBlockSize - 1) / kBlockSize);
+    if (!read || image.isEmpty() || !TftpTransfer::fits(image.size()) || !device) {
         fail();
         return;
     }
-    m_state = kCommand;
+    m_transfer.setImage(TftpTransfer::Bytes(image.begin(), image.end()));
+    m_state = State::kCommand;
     processFirmwareUpdates();
 }
 
 void VireoTftp::processFirmwareUpdates() {
     switch (m_state) {
-        case kCommand: {
-            m_block = 0;
-            m_retries = 0;
+        case State::kCommand: {
+            m_transfer.restart();
             if (!m_device) {
                 fail();
                 return;
@@ -78,14 +67,15 @@ void VireoTftp::processFirmwareUpdates() {
             emit startingUpdate(m_device);
             releaseSocket();
             m_socket->connectToHost(m_device->getIpAddress(), kDevicePort, QIODevice::ReadWrite);
-            m_socket->write("FWUPDATE\r");
+            const TftpTransfer::Bytes command = TftpTransfer::updateCommand();
+            m_socket->write(reinterpret_cast<const char*>(command.data()), qint64(command.size()));
             m_socket->close();
-            m_state = kWriteRequest;
+            m_state = State::kWriteRequest;
             m_resend_timer->start(m_timing.command_pause_ms);
             break;
         }
-        case kWriteRequest: {
-            if (m_retries == 0) {
+        case State::kWriteRequest: {
+            if (m_transfer.retries() == 0) {
                 if (!m_device) {
                     fail();
                     return;
@@ -95,32 +85,22 @@ void VireoTftp::processFirmwareUpdates() {
                 connect(m_socket, &QUdpSocket::readyRead, this, &VireoTftp::readPendingDatagram,
                         Qt::UniqueConnection);
             }
-            const int slash = m_path.lastIndexOf(QLatin1Char('/'));
-            QByteArray payload = m_path.mid(slash + 1).toLatin1();
-            payload.append('\0');
-            payload.append('\0');
-            send(kOpWrite, payload);
+            send(m_transfer.writeRequest(m_path.toLatin1().toStdString()));
             break;
         }
-        case kBlocks:
-        case kLastBlock:
-            send(kOpData, m_image.mid(m_offset, kBlockSize));
-            break;
-        case kEmptyBlock:
-            send(kOpData, QByteArray());
+        case State::kBlocks:
+        case State::kLastBlock:
+        case State::kEmptyBlock:
+            send(m_transfer.dataBlock(m_state));
             break;
         default:
             break;
     }
 }
 
-void VireoTftp::send(uint16_t opcode, const QByteArray& payload) {
-    QByteArray packet;
-    putBigEndian16(packet, opcode);
-    putBigEndian16(packet, m_block);
-    packet.append(payload);
-    m_last_sent_size = payload.size();
-    if (m_socket->write(packet) == -1) {
+void VireoTftp::send(const TftpTransfer::Bytes& packet) {
+    if (m_socket->write(reinterpret_cast<const char*>(packet.data()), qint64(packet.size())) ==
+        -1) {
         fail();
         return;
     }
@@ -141,25 +121,26 @@ void VireoTftp::readPendingDatagram() {
 }
 
 void VireoTftp::handleDatagram(QHostAddress&, QByteArray& bytes) {
-    if (bytes.size() < 4) {
-        return;
+    const auto ack =
+        TftpTransfer::readAck(reinterpret_cast<const uint8_t*>(bytes.constData()), bytes.size());
+    if (ack) {
+        emit ackEvent(ack->opcode, ack->block);
     }
-    emit ackEvent(bigEndian16(bytes, 0), bigEndian16(bytes, 2));
 }
 
 void VireoTftp::processAck(uint16_t ack, uint16_t seq) {
-    if (m_state < kWriteRequest) {
+    if (m_state < State::kWriteRequest) {
         return;
     }
     m_ack_timer->stop();
-    if (ack != kOpAck || seq != m_block) {
+    const TftpTransfer::Accepted accepted = m_transfer.accept({ack, seq}, m_state);
+    if (accepted == TftpTransfer::Accepted::kNo) {
         // An unexpected acknowledgement counts a retry and resends as after a time-out.
         retryOrFail();
         return;
     }
-    m_retries = 0;
     m_resend_timer->stop();
-    if (m_state == kLastBlock || m_state == kEmptyBlock) {
+    if (accepted == TftpTransfer::Accepted::kDone) {
         // Stop first: the window answers with a modal box, whose event loop must not see
         // this push go on.
         VireoDevice* device = m_device;
@@ -168,13 +149,8 @@ void VireoTftp::processAck(uint16_t ack, uint16_t seq) {
         emit finishedUpdate(device);
         return;
     }
-    if (m_block != 0) {
-        m_offset += m_last_sent_size;
-    }
-    ++m_block;
-    emit updateProgress(m_device, m_block, m_num_blocks);
-    const int remaining = m_image.size() - m_offset;
-    m_state = remaining == 0 ? kEmptyBlock : remaining < kBlockSize ? kLastBlock : kBlocks;
+    emit updateProgress(m_device, m_transfer.block(), m_num_blocks);
+    m_state = m_transfer.nextState();
     processFirmwareUpdates();
 }
 
@@ -184,8 +160,7 @@ void VireoTftp::handleTftpTimeout() {
 }
 
 void VireoTftp::retryOrFail() {
-    ++m_retries;
-    if (m_retries > m_timing.retry_limit) {
+    if (m_transfer.countFailure()) {
         fail();
         return;
     }
@@ -203,9 +178,8 @@ void VireoTftp::endPush() {
     m_ack_timer->stop();
     m_resend_timer->stop();
     releaseSocket();
-    m_image.clear();
-    m_offset = 0;
-    m_state = kIdle;
+    m_transfer.setImage({});
+    m_state = State::kIdle;
 }
 
 void VireoTftp::releaseSocket() {

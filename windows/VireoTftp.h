@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "TftpTransfer.h"
+
 class QTimer;
 class QUdpSocket;
 class QWidget;
@@ -28,10 +30,9 @@ struct VireoTftpTiming {
 class VireoTftp : public QObject {
     Q_OBJECT
 public:
-    static constexpr quint16 kDevicePort = 49494;
-    static constexpr int kBlockSize = 256;
-    // Block numbers are 16 bits and start at 1, so 65535 blocks at the most.
-    static constexpr qint64 kMaxImageSize = qint64(65534) * kBlockSize + kBlockSize - 1;
+    static constexpr quint16 kDevicePort = TftpTransfer::kDevicePort;
+    static constexpr int kBlockSize = TftpTransfer::kBlockSize;
+    static constexpr qint64 kMaxImageSize = TftpTransfer::kMaxImageSize;
 
     using Timing = VireoTftpTiming;
 
@@ -41,7 +42,7 @@ public:
     // Starts a push; ignored while one is running. An image that cannot be read, is empty
     // or is too large fails at once.
     void start(VireoDevice* device, const QString& path);
-    bool isBusy() const { return m_state != kIdle; }
+    bool isBusy() const { return m_state != TftpTransfer::kIdle; }
 
 signals:
     void deviceResponse(QHostAddress& addr, QByteArray& bytes);
@@ -59,16 +60,7 @@ public slots:
     void handleTftpTimeout();
 
 private:
-    enum State {
-        kIdle = 0,
-        kCommand = 1,
-        kWriteRequest = 2,
-        kBlocks = 3,
-        kLastBlock = 4,
-        kEmptyBlock = 5
-    };
-
-    void send(uint16_t opcode, const QByteArray& payload);
+    void send(const TftpTransfer::Bytes& packet);
     void retryOrFail();
     void fail();
     void endPush();
@@ -81,10 +73,6 @@ private:
     std::unique_ptr<QTimer> m_resend_timer;
     QString m_path;
     int m_num_blocks = 0;
-    QByteArray m_image;
-    int m_offset = 0;  // image bytes acknowledged so far
-    int m_last_sent_size = 0;
-    int m_state = kIdle;
-    uint16_t m_block = 0;
-    uint8_t m_retries = 0;
+    TftpTransfer m_transfer;
+    int m_state = TftpTransfer::kIdle;
 };

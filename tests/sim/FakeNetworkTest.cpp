@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "FakeNetwork.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(FakeNetwork, StartsOnceWithEachDevicesSettings) {
+    sim::FakeNetwork network({sim::FakeNetwork::amplifier("amp-1", "192.0.2.10", 1),
+                              sim::FakeNetwork::amplifier("amp-2", "192.0.2.11", 2)});
+    EXPECT_EQ(network.size(), 2u);
+    EXPECT_EQ(network.indexOf("amp-2"), 1);
+    EXPECT_EQ(network.indexOf("amp-3"), -1);
+    EXPECT_EQ(network.device(1).system().location(), "Rack 2");
+    ASSERT_TRUE(network.start());
+    EXPECT_FALSE(network.start());
+    EXPECT_TRUE(network.device(0).sendStatus("amp 1,0,0"));
+    network.stop();
+    network.stop();
+}
+
+TEST(FakeNetwork, ADeviceThatCannotBindStopsEverything) {
+    sim::FakeNetwork network({sim::FakeNetwork::amplifier("amp-1", "192.0.2.10", 1),
+                              sim::FakeNetwork::amplifier("amp-x", "198.51.100.7", 2)});
+    EXPECT_FALSE(network.start());
+    // Nothing holds the fixed ports any more.
+    sim::FakeNetwork again({sim::FakeNetwork::amplifier("amp-1", "192.0.2.10", 1)});
+    EXPECT_TRUE(again.start());
+}
+
+}  // namespace
