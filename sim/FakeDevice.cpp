@@ -206,7 +206,10 @@ void FakeDevice::run() {
         bool answered = false;
         const bool open = handle(datagram, from, answered);
         if (m_observer) {
-            m_observer(datagram, answered);
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            m_observer({datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()},
+                       answered);
         }
         if (!open) {
             ::close(m_socket);

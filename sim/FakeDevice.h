@@ -48,9 +48,9 @@ public:
     // this host hear them); before start(). Unset: the interface of the device's address.
     void setStatusInterface(std::string interface_name);
 
-    // Called on the device's thread with every datagram it received, once handled, and
-    // whether it was answered; set before start().
-    using Observer = std::function<void(const Bytes& datagram, bool answered)>;
+    // Called on the device's thread with every datagram it received (as logged), once
+    // handled, and whether it was answered; set before start().
+    using Observer = std::function<void(const LoggedDatagram& datagram, bool answered)>;
     void setObserver(Observer observer);
 
     // Binds and starts the thread; false when the address cannot be bound.

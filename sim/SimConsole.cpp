@@ -126,24 +126,27 @@ SimCommand parseSimCommand(const std::string& line) {
     return command;
 }
 
-std::vector<std::string> reportLines(const std::string& device, const Bytes& datagram,
+std::vector<std::string> reportLines(const std::string& device, const LoggedDatagram& datagram,
                                      bool answered) {
-    if (datagram.empty()) {
+    const Bytes& bytes = datagram.bytes;
+    if (bytes.empty()) {
         return {};
     }
-    if (datagram[0] != 0x00) {
-        std::vector<std::string> lines{device + " text " + quoted(datagram)};
+    const std::string sender =
+        " from " + datagram.from_address + ":" + std::to_string(datagram.from_port);
+    if (bytes[0] != 0x00) {
+        std::vector<std::string> lines{device + " text " + quoted(bytes) + sender};
         static const std::string kVersion = "VERSION\r";
-        if (answered && std::string(datagram.begin(), datagram.end()) == kVersion) {
+        if (answered && std::string(bytes.begin(), bytes.end()) == kVersion) {
             lines.push_back(device + " answered VERSION");
         }
         return lines;
     }
-    const auto frame = decodeFrame(datagram.data(), datagram.size());
+    const auto frame = decodeFrame(bytes.data(), bytes.size());
     if (!frame || frame->header.msg_type != kSetRequest) {
         return {};
     }
-    return {setLine(device, *frame)};
+    return {setLine(device, *frame) + sender};
 }
 
 bool isSimAddress(const std::string& dotted) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeDevice.h"
 #include "FakeWire.h"
 
 // What zeb-sim reads from its standard input and what it prints of the devices' traffic.
@@ -25,8 +26,9 @@ struct SimCommand {
 SimCommand parseSimCommand(const std::string& line);
 
 // The lines printed for a datagram a device received: a set request (its payload in hex and
-// decoded), a text command, and "answered VERSION" when the device answered that one.
-std::vector<std::string> reportLines(const std::string& device, const Bytes& datagram,
+// decoded) and a text command, each with its sender, and "answered VERSION" when the device
+// answered that one.
+std::vector<std::string> reportLines(const std::string& device, const LoggedDatagram& datagram,
                                      bool answered);
 
 // Whether zeb-sim may put a device or service at this IPv4 address: 127.0.0.0/8 and

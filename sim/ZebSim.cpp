@@ -4,8 +4,9 @@
 // and one of another maker, named "ZEB-AMP-01" on, at consecutive addresses from A (default
 // 192.0.2.10; they must exist, e.g. on zeb0-p); the mDNS responder on NAME (default zeb0, the
 // application's interface), the conmon and configuration services on 127.0.0.1. Every device
-// announces its status every MS (default 5000), staggered. Prints a line per set request,
-// text command and answered "VERSION". Standard input: status NAME a,b,c / leave NAME / quit.
+// announces its status every MS (default 5000), staggered. Prints a line per set request and
+// text command (with its sender) and per answered "VERSION". Standard input: status NAME a,b,c /
+// leave NAME / quit.
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -229,7 +230,7 @@ int main(int argc, char** argv) {
         system.set_num_channels(2);
         device.setSystem(system);
         device.setDsp(dsp);
-        device.setObserver([name](const sim::Bytes& datagram, bool answered) {
+        device.setObserver([name](const sim::LoggedDatagram& datagram, bool answered) {
             for (const std::string& line : sim::reportLines(name, datagram, answered)) {
                 print(line);
             }

@@ -26,7 +26,7 @@ namespace {
 // addresses from 192.0.2.10.
 const QStringList kMakers = {QStringLiteral("ZEB-AMP-01"), QStringLiteral("ZEB-AMP-02"),
                              QStringLiteral("ZEB-AMP-03")};
-const QString kMuteSet = QStringLiteral("ZEB-AMP-01 set dsp_t [08 00 1A 06 08 00 2A 02 08 01]");
+const QString kMuteSet = QStringLiteral(" set dsp_t [08 00 1A 06 08 00 2A 02 08 01]");
 constexpr int kListedWithinMs = 30000;
 
 QImage lightImage(const QVariant& decoration) {
@@ -89,6 +89,8 @@ protected:
         timing.tick_ms = 50;
         timing.first_tick_ms = 50;
         timing.refresh_pause_ms = 100;
+        // Text commands from port 7, so the device window's requests have port 6.
+        timing.local_port = 7;
         ZEB_WindowTiming window;
         window.reply_wait_ms = 300;
         m_main = std::make_unique<MainWindow>(nullptr, &m_prompts, window, timing);
@@ -138,6 +140,42 @@ protected:
         return true;
     }
 
+    // Clicks and double-clicks the device's row, checks the device window shows it, ticks
+    // channel 1's Mute and checks zeb-sim saw that one set request, from port 6.
+    void muteChannel1(const QString& device, const char* name_field, const char* mute_box) {
+        const QPoint at = table()->visualRect(table()->model()->index(rowOf(device), 2)).center();
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at);
+        ZEB_Window* window = m_main->getZEB_Window();
+        ASSERT_TRUE(window->isVisible()) << device.toStdString();
+        EXPECT_TRUE(m_prompts.shown.empty());
+        auto* name = window->findChild<QLineEdit*>(QLatin1String(name_field));
+        ASSERT_TRUE(name);
+        EXPECT_EQ(name->text(), device);
+
+        m_sim.clearLines();
+        auto* mute = window->findChild<QCheckBox*>(QLatin1String(mute_box));
+        ASSERT_TRUE(mute && mute->isVisible());
+        mute->click();
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !setLines().isEmpty(); }, 3000));
+        QTest::qWait(600);
+        ASSERT_EQ(setLines().size(), 1) << setLines().join('\n').toStdString();
+        const QString line = setLines()[0];
+        EXPECT_TRUE(line.startsWith(device + kMuteSet)) << line.toStdString();
+        EXPECT_TRUE(line.endsWith(QStringLiteral(":6"))) << line.toStdString();
+    }
+
+    // Closing the device window restarts discovery: the table empties and refills.
+    void closeAndWaitForTheThree() {
+        m_main->getZEB_Window()->close();
+        EXPECT_FALSE(m_main->getZEB_Window()->isVisible());
+        EXPECT_EQ(table()->model()->rowCount(), 0);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return listsTheThree(); }, kListedWithinMs));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [this] { return isLight(kMakers[0], m_green) && isLight(kMakers[2], m_green); },
+            kListedWithinMs));
+    }
+
     QStringList setLines() const {
         QStringList sets;
         for (const QString& line : m_sim.lines()) {
@@ -161,43 +199,24 @@ TEST_F(EndToEnd, ListsControlsAndRediscoversTheMakersDevices) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return listsTheThreeGreen(); }, kListedWithinMs));
 
     m_sim.command("status ZEB-AMP-02 1,0,0");
-    EXPECT_TRUE(
-        QTest::qWaitFor([this] { return isLight(QStringLiteral("ZEB-AMP-02"), m_red); }, 5000));
-    EXPECT_TRUE(isLight(QStringLiteral("ZEB-AMP-01"), m_green));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return isLight(kMakers[1], m_red); }, 5000));
+    EXPECT_TRUE(isLight(kMakers[0], m_green));
 
-    const QPoint at = table()->visualRect(table()->model()->index(rowOf(kMakers[0]), 2)).center();
-    QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at);
-    ZEB_Window* window = m_main->getZEB_Window();
-    ASSERT_TRUE(window->isVisible());
-    EXPECT_TRUE(m_prompts.shown.empty());
-    auto* name = window->findChild<QLineEdit*>(QStringLiteral("LineEditBiAmpDeviceName"));
-    ASSERT_TRUE(name);
-    EXPECT_EQ(name->text(), kMakers[0]);
+    // ZEB-AMP-01 shows the device window's first page, ZEB-AMP-02 its second.
+    muteChannel1(kMakers[0], "LineEditBiAmpDeviceName", "CheckBoxBiAmpOutputMute");
 
-    m_sim.clearLines();
-    auto* mute = window->findChild<QCheckBox*>(QStringLiteral("CheckBoxBiAmpOutputMute"));
-    ASSERT_TRUE(mute && mute->isVisible());
-    mute->click();
-    EXPECT_TRUE(QTest::qWaitFor([this] { return !setLines().isEmpty(); }, 3000));
-    QTest::qWait(600);
-    ASSERT_EQ(setLines().size(), 1) << setLines().join('\n').toStdString();
-    EXPECT_TRUE(setLines()[0].startsWith(kMuteSet)) << setLines()[0].toStdString();
+    closeAndWaitForTheThree();
+    EXPECT_TRUE(isLight(kMakers[0], m_green));
+    EXPECT_TRUE(isLight(kMakers[1], m_red));
+    EXPECT_TRUE(isLight(kMakers[2], m_green));
 
-    window->close();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(table()->model()->rowCount(), 0);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [this] {
-            return listsTheThree() && isLight(kMakers[0], m_green) && isLight(kMakers[1], m_red) &&
-                   isLight(kMakers[2], m_green);
-        },
-        kListedWithinMs));
+    // The second device opened is still talked to from port 6.
+    muteChannel1(kMakers[1], "LineEditFullChDeviceName", "CheckBoxFullChOutputMuteCh1");
+    closeAndWaitForTheThree();
 
     // A device that leaves is forgotten by the browser: its row stays, no longer green.
     m_sim.command("leave ZEB-AMP-03");
-    EXPECT_TRUE(
-        QTest::qWaitFor([this] { return isLight(QStringLiteral("ZEB-AMP-03"), m_yellow); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return isLight(kMakers[2], m_yellow); }, 10000));
 }
 
 // The run script, headless, on the binaries of this build: it prints where the screen went.

@@ -49,38 +49,44 @@ TEST(SimConsole, Commands) {
     }
 }
 
-sim::Bytes frame(uint32_t msg_type, uint32_t payload_type, const sim::Bytes& payload) {
+// A datagram as the device logs it, from the application's port 6.
+sim::LoggedDatagram seen(sim::Bytes bytes) {
+    return {std::move(bytes), "192.0.2.1", 6, {}};
+}
+
+sim::LoggedDatagram frame(uint32_t msg_type, uint32_t payload_type, const sim::Bytes& payload) {
     sim::WireHeader header;
     header.msg_type = msg_type;
     header.payload_type = payload_type;
     header.seq_num = 7;
-    return sim::encodeFrame(sim::encodeHeader(header), payload);
+    return seen(sim::encodeFrame(sim::encodeHeader(header), payload));
 }
 
-sim::Bytes text(const std::string& command) {
-    return sim::Bytes(command.begin(), command.end());
+sim::LoggedDatagram text(const std::string& command) {
+    return seen(sim::Bytes(command.begin(), command.end()));
 }
 
 TEST(SimConsole, ReportsSetsTextsAndAnsweredVersions) {
     const sim::Bytes mute = {0x08, 0x00, 0x1A, 0x06, 0x08, 0x00, 0x2A, 0x02, 0x08, 0x01};
-    EXPECT_EQ(
-        sim::reportLines("ZEB-AMP-01", frame(1, qz_msgs::header_t::PYLD_DSP, mute), true),
-        std::vector<std::string>{"ZEB-AMP-01 set dsp_t [08 00 1A 06 08 00 2A 02 08 01] "
-                                 "{dsp_id: 0 channel { channel_id: 0 output { mute: true } }}"});
+    EXPECT_EQ(sim::reportLines("ZEB-AMP-01", frame(1, qz_msgs::header_t::PYLD_DSP, mute), true),
+              std::vector<std::string>{
+                  "ZEB-AMP-01 set dsp_t [08 00 1A 06 08 00 2A 02 08 01] "
+                  "{dsp_id: 0 channel { channel_id: 0 output { mute: true } }} from 192.0.2.1:6"});
     EXPECT_EQ(sim::reportLines("A", frame(1, 9, {0x01}), true),
-              std::vector<std::string>{"A set payload type 9 [01]"});
+              std::vector<std::string>{"A set payload type 9 [01] from 192.0.2.1:6"});
     EXPECT_EQ(sim::reportLines("A", frame(1, qz_msgs::header_t::PYLD_DSP, {0xFF}), true),
-              std::vector<std::string>{"A set dsp_t [FF] (unreadable)"});
+              std::vector<std::string>{"A set dsp_t [FF] (unreadable) from 192.0.2.1:6"});
     EXPECT_TRUE(sim::reportLines("A", frame(2, qz_msgs::header_t::PYLD_DSP, mute), true).empty());
-    EXPECT_TRUE(sim::reportLines("A", {0x00, 0x05, 0x01}, true).empty());
-    EXPECT_TRUE(sim::reportLines("A", {}, true).empty());
+    EXPECT_TRUE(sim::reportLines("A", seen({0x00, 0x05, 0x01}), true).empty());
+    EXPECT_TRUE(sim::reportLines("A", seen({}), true).empty());
 
-    EXPECT_EQ(sim::reportLines("A", text("VERSION\r"), true),
-              std::vector<std::string>({"A text \"VERSION\\r\"", "A answered VERSION"}));
+    EXPECT_EQ(
+        sim::reportLines("A", text("VERSION\r"), true),
+        std::vector<std::string>({"A text \"VERSION\\r\" from 192.0.2.1:6", "A answered VERSION"}));
     EXPECT_EQ(sim::reportLines("A", text("VERSION\r"), false),
-              std::vector<std::string>{"A text \"VERSION\\r\""});
+              std::vector<std::string>{"A text \"VERSION\\r\" from 192.0.2.1:6"});
     EXPECT_EQ(sim::reportLines("A", text("SAVEPRESET 3\r\x01\""), true),
-              std::vector<std::string>{"A text \"SAVEPRESET 3\\r\\x01\\\"\""});
+              std::vector<std::string>{"A text \"SAVEPRESET 3\\r\\x01\\\"\" from 192.0.2.1:6"});
 }
 
 TEST(SimConsole, AddressesOfTheSimulatedNetworkOnly) {
