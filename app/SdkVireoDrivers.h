@@ -1,13 +1,7 @@
 #pragma once
 
-#include <memory>
-
-#include "VireoDriverSettings.h"
+#include "SdkDriverSet.h"
 #include "VireoDrivers.h"
-
-class OvaltaVireoBrowse;
-class OvaltaVireoCmm;
-class SdkDriverThread;
 
 // The controller's SDK drivers: the configuration, browse, router and conmon drivers, each on
 // its own thread (priority inherited) and on the controller's SDK environment, their reports
@@ -24,10 +18,10 @@ public:
     void start(VireoThreads& controller, aud_env* env, int interface_index) override;
     void stop() override;
 
-    OvaltaVireoConmon* conmon() const override { return m_conmon.get(); }
-    OvaltaVireoRouter* router() const override { return m_router.get(); }
-    OvaltaVireoBrowse* browse() const { return m_browse.get(); }
-    OvaltaVireoCmm* cmm() const { return m_cmm.get(); }
+    OvaltaVireoConmon* conmon() const override { return m_set.conmon(); }
+    OvaltaVireoRouter* router() const override { return m_set.router(); }
+    OvaltaVireoBrowse* browse() const { return m_set.browse(); }
+    OvaltaVireoCmm* cmm() const { return m_set.cmm(); }
 
     int pendingConmonRequests() const override;
     aud_error_t sendConmonRequest(const QString& device_name, const QByteArray& body) override;
@@ -41,12 +35,6 @@ public:
     QHostAddress routedAddress(const RouterModel* router) const override;
 
 private:
-    static void askToStop(SdkDriverThread* driver);
-
-    const VireoDriverSettings m_settings;
+    SdkDriverSet m_set;
     VireoThreads* m_controller = nullptr;
-    std::unique_ptr<OvaltaVireoCmm> m_cmm;
-    std::unique_ptr<OvaltaVireoBrowse> m_browse;
-    std::unique_ptr<OvaltaVireoRouter> m_router;
-    std::unique_ptr<OvaltaVireoConmon> m_conmon;
 };

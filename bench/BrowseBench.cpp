@@ -7,7 +7,6 @@
 
 #include <net/if.h>
 #include <poll.h>
-#include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -21,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "CpuTime.h"
 #include "FakeMdnsResponder.h"
 #include "FakeVireoServices.h"
 #include "OvaltaVireoBrowse.h"
@@ -35,13 +35,6 @@ namespace vireo = sim::vireo;
 constexpr const char* kInterface = "bb0";
 constexpr const char* kInterfaceAddress = "192.0.2.1";
 constexpr const char* kArc = "_vireo-arc._udp.";
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // Runs the GUI thread's event loop for ms.
 void idle(int ms) {
@@ -197,10 +190,10 @@ void BM_BrowseDriverIdle(benchmark::State& state) {
             state.SkipWithError("the browse did not start");
             return;
         }
-        const double cpu = cpuSeconds();
+        const double cpu = processCpuSeconds();
         const auto wall = Clock::now();
         idle(3000);
-        const double cpu_used = cpuSeconds() - cpu;
+        const double cpu_used = processCpuSeconds() - cpu;
         const double wall_used = std::chrono::duration<double>(Clock::now() - wall).count();
         state.counters["cpu_over_wall"] = cpu_used / wall_used;
         state.counters["device_added"] = added;

@@ -8,8 +8,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
-#include <ctime>
 
+#include "CpuTime.h"
 #include "FakeConfigService.h"
 #include "OvaltaVireoCmm.h"
 #include "platform/aud_env.h"
@@ -19,12 +19,6 @@ namespace {
 constexpr int kMeasureMs = 3000;
 constexpr double kIdleLimit = 0.01;
 constexpr double kStartUpWaitLimit = 0.05;
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // CPU seconds over wall seconds while the GUI thread runs its event loop for kMeasureMs.
 double measure(QCoreApplication& app) {

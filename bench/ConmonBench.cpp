@@ -3,18 +3,12 @@
 // ephemeral ports of 127.0.0.1; tests/netns-run keeps them apart from the machine's.
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <atomic>
-#include <thread>
 
 #include "FakeConmonServer.h"
 #include "OvaltaVireoConmon.h"
+#include "RawLoopback.h"
 #include "conmon/conmon_body.h"
 #include "platform/aud_env.h"
 
@@ -74,59 +68,9 @@ void BM_DriverVersionsRequest(benchmark::State& state) {
 }
 BENCHMARK(BM_DriverVersionsRequest)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
-int udpSocket() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    return fd;
-}
-
-sockaddr_in localAddress(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    return address;
-}
-
 // A server thread answers each 84-byte datagram with a 10-byte and a 384-byte one.
 void BM_RawLoopbackExchange(benchmark::State& state) {
-    const int server = udpSocket();
-    const int client = udpSocket();
-    std::atomic<bool> running{true};
-    std::thread answer([&] {
-        uint8_t buffer[512] = {};
-        while (running) {
-            pollfd fd{server, POLLIN, 0};
-            if (::poll(&fd, 1, 50) <= 0) {
-                continue;
-            }
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            if (::recvfrom(server, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                           &length) >= 0) {
-                ::sendto(server, buffer, 10, 0, reinterpret_cast<sockaddr*>(&from), length);
-                ::sendto(server, buffer, 384, 0, reinterpret_cast<sockaddr*>(&from), length);
-            }
-        }
-    });
-    const sockaddr_in to = localAddress(server);
-    ::connect(client, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    uint8_t request[84] = {};
-    uint8_t reply[512];
-    for (auto _ : state) {
-        ::send(client, request, sizeof request, 0);
-        for (int i = 0; i < 2; ++i) {
-            pollfd fd{client, POLLIN, 0};
-            ::poll(&fd, 1, 1000);
-            benchmark::DoNotOptimize(::recv(client, reply, sizeof reply, 0));
-        }
-    }
-    running = false;
-    answer.join();
-    ::close(client);
-    ::close(server);
+    runRawLoopbackExchange(state, 84, {10, 384});
 }
 BENCHMARK(BM_RawLoopbackExchange)->UseRealTime()->Unit(benchmark::kMicrosecond);
 

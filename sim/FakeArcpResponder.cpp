@@ -11,6 +11,7 @@
 
 #include "FakeArcpAnswers.h"
 #include "FakeArcpWire.h"
+#include "FakeUdpSocket.h"
 
 namespace sim {
 
@@ -18,29 +19,6 @@ namespace {
 
 constexpr size_t kMaxDatagram = 2048;
 constexpr uint16_t kMore = 0x0112;
-
-int boundSocket(const std::string& address, uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-void closeSocket(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-}
 
 // The reply bytes a fault turns the reply into; empty for none.
 Bytes applyFault(const FakeArcpFault& fault, Bytes reply, const arcp::Request& request) {
@@ -139,11 +117,11 @@ int FakeArcpResponder::addDevice(const std::string& address, FakeArcpState state
     device->address = address;
     device->port = port;
     device->state = std::move(state);
-    device->socket = boundSocket(address, port);
-    device->other = boundSocket(address, 0);
+    device->socket = bindUdpSocket(address, port);
+    device->other = bindUdpSocket(address, 0);
     if (device->socket < 0 || device->other < 0) {
-        closeSocket(device->socket);
-        closeSocket(device->other);
+        closeFd(device->socket);
+        closeFd(device->other);
         return -1;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -174,11 +152,11 @@ void FakeArcpResponder::stop() {
         (void)!::write(m_wake[1], &byte, 1);
         m_thread.join();
     }
-    closeSocket(m_wake[0]);
-    closeSocket(m_wake[1]);
+    closeFd(m_wake[0]);
+    closeFd(m_wake[1]);
     for (auto& device : m_devices) {
-        closeSocket(device->socket);
-        closeSocket(device->other);
+        closeFd(device->socket);
+        closeFd(device->other);
     }
 }
 
@@ -207,7 +185,7 @@ void FakeArcpResponder::vanish(size_t device) {
     std::unique_lock<std::mutex> lock(m_mutex);
     Device& d = *m_devices.at(device);
     if (!m_thread.joinable()) {
-        closeSocket(d.socket);
+        closeFd(d.socket);
         return;
     }
     d.vanishing = true;
@@ -255,7 +233,7 @@ void FakeArcpResponder::run() {
             for (size_t i = 0; i < m_devices.size(); ++i) {
                 Device& device = *m_devices[i];
                 if (device.vanishing) {
-                    closeSocket(device.socket);
+                    closeFd(device.socket);
                     device.vanishing = false;
                     m_logged.notify_all();
                 }
@@ -319,7 +297,7 @@ void FakeArcpResponder::handle(Device& device, size_t index, const uint8_t* data
         return;
     }
     if (faulted && fault.kind == FakeArcpFault::kVanish) {
-        closeSocket(device.socket);
+        closeFd(device.socket);
         m_logged.notify_all();
         return;
     }

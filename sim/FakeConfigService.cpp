@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "FakeUdpSocket.h"
+
 namespace sim {
 
 namespace {
@@ -76,13 +78,10 @@ FakeConfigService::~FakeConfigService() {
 }
 
 bool FakeConfigService::start() {
-    m_socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    m_socket = bindUdpSocket("127.0.0.1", m_port);
     sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(m_port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof local;
-    if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+    if (m_socket < 0 ||
         ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&local), &length) != 0 ||
         ::pipe2(m_wake, O_CLOEXEC) != 0) {
         stop();
@@ -101,10 +100,7 @@ void FakeConfigService::stop() {
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     for (int* fd : {&m_socket, &m_wake[0], &m_wake[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+        closeFd(*fd);
     }
 }
 

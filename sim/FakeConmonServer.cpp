@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "FakeUdpSocket.h"
+
 namespace sim {
 
 using namespace conmonwire;
@@ -52,22 +54,6 @@ bool sameAddress(const sockaddr_in& a, const sockaddr_in& b) {
     return a.sin_addr.s_addr == b.sin_addr.s_addr && a.sin_port == b.sin_port;
 }
 
-int boundSocket(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // A name field of size bytes: the text, or with kTextWithoutZero the text padded with 'X' to
 // fill the whole field.
 void putName(Bytes& out, const std::string& text, size_t size, const FakeConmonFault& fault) {
@@ -94,6 +80,22 @@ void putInterfaceRecord(Bytes& out, uint32_t index, bool link_up, const std::str
 
 }  // namespace
 
+FakeConmonDevice fakeConmonAmp(const std::string& name, uint8_t last) {
+    FakeConmonDevice device;
+    device.name = name;
+    device.device_id = {0x00, 0x1d, 0xc1, 0xff, 0xfe, 0x12, 0x34, last};
+    device.process_id = 0x0102;
+    device.macs = {{0x00, 0x1d, 0xc1, 0x12, 0x34, 0x56}};
+    device.vireo_model = "Solano 2-A";
+    device.product_id = {0, 0, 0, 0, 0, 0, 1, 2};
+    device.software_version = 0x04010002;
+    device.firmware_version = 0x04000005;
+    device.capabilities = 0x40000000;
+    device.model_name = "ZEB-4600";
+    device.model_version = 0x00010003;
+    return device;
+}
+
 FakeConmonServer::FakeConmonServer(uint16_t port) : m_port(port) {}
 
 FakeConmonServer::~FakeConmonServer() {
@@ -101,8 +103,8 @@ FakeConmonServer::~FakeConmonServer() {
 }
 
 bool FakeConmonServer::start() {
-    m_socket = boundSocket(m_port);
-    m_relay = boundSocket(0);
+    m_socket = bindUdpSocket("127.0.0.1", m_port);
+    m_relay = bindUdpSocket("127.0.0.1", 0);
     if (m_socket < 0 || m_relay < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
         stop();
         return false;
@@ -127,10 +129,7 @@ void FakeConmonServer::stop() {
         m_thread.join();
     }
     for (int* fd : {&m_socket, &m_relay, &m_wake[0], &m_wake[1]}) {
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+        closeFd(*fd);
     }
 }
 

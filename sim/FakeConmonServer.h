@@ -36,6 +36,9 @@ struct FakeConmonDevice {
     uint16_t port = 49494;
 };
 
+// An amplifier with every reply filled in, its device id ending in last.
+FakeConmonDevice fakeConmonAmp(const std::string& name, uint8_t last = 0x56);
+
 struct FakeConmonInterface {
     uint32_t index = 0;
     bool link_up = true;

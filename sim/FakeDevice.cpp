@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "FakeState.h"
+#include "FakeUdpSocket.h"
 
 namespace sim {
 
@@ -30,22 +31,6 @@ constexpr uint32_t kAck = 1;
 constexpr uint32_t kNack = 2;
 constexpr uint32_t kErr = 3;
 constexpr size_t kMaxDatagram = 65536;
-
-int udpSocket(const std::string& address, uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1 ||
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 Bytes serialize(const google::protobuf::Message& message) {
     std::string out;
@@ -75,8 +60,8 @@ void FakeDevice::setStatusInterface(std::string interface_name) {
 
 bool FakeDevice::start() {
     m_stopping = false;
-    m_socket = udpSocket(m_address, m_port);
-    m_other_socket = udpSocket(m_address, 0);
+    m_socket = bindUdpSocket(m_address, m_port);
+    m_other_socket = bindUdpSocket(m_address, 0);
     m_status_socket = openStatusSocket();
     if (m_socket < 0 || m_other_socket < 0 || m_status_socket < 0 ||
         ::pipe2(m_wake, O_CLOEXEC | O_NONBLOCK) != 0) {
@@ -106,7 +91,7 @@ void FakeDevice::stop() {
 }
 
 int FakeDevice::openStatusSocket() const {
-    const int fd = udpSocket(m_address, 0);
+    const int fd = bindUdpSocket(m_address, 0);
     if (fd < 0) {
         return -1;
     }

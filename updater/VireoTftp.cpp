@@ -209,6 +209,7 @@ void VireoTftp::processAck(uint16_t ack, uint16_t seq) {
     if (accepted == TftpTransfer::Accepted::kDone) {
         m_device->setProgressValue(m_context.imageBlockCount());
         endDevice(State::kCommand);
+        refreshTable();
         processFirmwareUpdates();
         return;
     }
@@ -249,7 +250,11 @@ void VireoTftp::endDevice(int next_state) {
     m_resend_timer->stop();
     releaseSocket();
     m_state = next_state;
-    refreshTable();
+    // A progress refresh held back is shown now; otherwise the status line keeps naming the
+    // device while its box is up.
+    if (m_refresh_due) {
+        refreshTable();
+    }
 }
 
 void VireoTftp::showError(const QString& text) {

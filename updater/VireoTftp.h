@@ -76,7 +76,7 @@ private:
     void abandonDevice();
     void writeError();
     // Stops both timers, lets go of the socket and sets the next state, so that nothing of
-    // this device can come back while a box is up; refreshes the table.
+    // this device can come back while a box is up; shows a held-back progress refresh.
     void endDevice(int next_state);
     void showError(const QString& text);
     void progressChanged();

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "FakeDevice.h"
+#include "PushLog.h"
 #include "RunFixture.h"
 #include "StandIn.h"
 #include "TestImages.h"
@@ -28,43 +29,9 @@ const QString kContinueBox = QStringLiteral(
     "An error has occured during the update process.\nWill continue with remaining devices.");
 const QString kWriteErrorBox = QStringLiteral("An error has occured during the update process.");
 
-sim::Bytes bytesOf(const QByteArray& bytes) {
-    return sim::Bytes(bytes.begin(), bytes.end());
-}
-
-// "FWUPDATE\r", the write request of "fw_test.bin" and every data block of `image`: what one
-// device sees of a push without losses.
-std::vector<sim::Bytes> cleanPush(const QByteArray& image) {
-    std::vector<sim::Bytes> packets = {
-        bytesOf("FWUPDATE\r"), bytesOf(QByteArray::fromHex("0002000066775F746573742E62696E0000"))};
-    for (int block = 1; (block - 1) * 256 <= image.size(); ++block) {
-        sim::Bytes packet = {0x00, 0x03, uint8_t(block >> 8), uint8_t(block)};
-        const QByteArray payload = image.mid((block - 1) * 256, 256);
-        packet.insert(packet.end(), payload.begin(), payload.end());
-        packets.push_back(packet);
-        if (payload.size() < 256) {
-            break;
-        }
-    }
-    return packets;
-}
-
-std::vector<sim::Bytes> seen(const sim::FakeDevice& fake) {
-    std::vector<sim::Bytes> datagrams;
-    for (const auto& datagram : fake.log()) {
-        datagrams.push_back(datagram.bytes);
-    }
-    return datagrams;
-}
-
 size_t countOf(const sim::FakeDevice& fake, const sim::Bytes& bytes) {
     const auto datagrams = seen(fake);
     return size_t(std::count(datagrams.begin(), datagrams.end(), bytes));
-}
-
-QByteArray imageOf(const sim::FakeDevice& fake) {
-    const sim::Bytes bytes = fake.firmwareImage();
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
 }
 
 // Three fake devices, listed in the order C, A, B, and a pusher driven by the stand-in.

@@ -66,6 +66,22 @@ void storeStatus(cmm_client* client, const cmm_status& status, unsigned* changes
 // Handlers of what a message carries; each gives the result of reading it.
 typedef aud_error_t (*Handler)(cmm_client* client, const dgcp_message* message, unsigned* changes);
 
+// Reads the state a message carries and stores it; heading opens its debug print.
+aud_error_t takeState(cmm_client* client, const dgcp_message* message, const char* heading,
+                      unsigned* changes) {
+    cmm_status state;
+    const aud_error_t result = cmm_decode_state(message, &state);
+    if (result != AUD_SUCCESS) {
+        cmm_client_log(client, AUD_LOG_ERROR, "%s: Error reading state: %s\n", kOnEvent,
+                       aud_error_message(result, nullptr));
+        return result;
+    }
+    cmm_client_log(client, AUD_LOG_DEBUG, "%s: %s", kOnEvent, heading);
+    cmm_log_status(client, "  ", &state);
+    storeStatus(client, state, changes);
+    return AUD_SUCCESS;
+}
+
 aud_error_t onSetConfigResponse(cmm_client* client, const dgcp_message* response,
                                 unsigned* changes) {
     const uint16_t status = dgcp_header_get_status(response);
@@ -73,17 +89,7 @@ aud_error_t onSetConfigResponse(cmm_client* client, const dgcp_message* response
         cmm_client_log(client, AUD_LOG_ERROR, "%s: SET_CONFIG response status=%s\n", kOnEvent,
                        cmm_response_status_name(status));
     }
-    cmm_status state;
-    const aud_error_t result = cmm_decode_state(response, &state);
-    if (result != AUD_SUCCESS) {
-        cmm_client_log(client, AUD_LOG_ERROR, "%s: Error reading state: %s\n", kOnEvent,
-                       aud_error_message(result, nullptr));
-        return result;
-    }
-    cmm_client_log(client, AUD_LOG_DEBUG, "%s: SET_CONFIG: state is now:\n", kOnEvent);
-    cmm_log_status(client, "  ", &state);
-    storeStatus(client, state, changes);
-    return AUD_SUCCESS;
+    return takeState(client, response, "SET_CONFIG: state is now:\n", changes);
 }
 
 aud_error_t onOptions(cmm_client* client, const dgcp_message* event, unsigned* changes) {
@@ -101,17 +107,7 @@ aud_error_t onOptions(cmm_client* client, const dgcp_message* event, unsigned* c
 }
 
 aud_error_t onState(cmm_client* client, const dgcp_message* event, unsigned* changes) {
-    cmm_status state;
-    const aud_error_t result = cmm_decode_state(event, &state);
-    if (result != AUD_SUCCESS) {
-        cmm_client_log(client, AUD_LOG_ERROR, "%s: Error reading state: %s\n", kOnEvent,
-                       aud_error_message(result, nullptr));
-        return result;
-    }
-    cmm_client_log(client, AUD_LOG_DEBUG, "%s: state is:", kOnEvent);
-    cmm_log_status(client, "  ", &state);
-    storeStatus(client, state, changes);
-    return AUD_SUCCESS;
+    return takeState(client, event, "state is:", changes);
 }
 
 // The messages the service sends: responses to the client's requests and its events.

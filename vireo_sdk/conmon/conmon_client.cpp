@@ -77,6 +77,11 @@ aud_error_t connectInternal(conmon_client* client, conmon_client_response_fn* ca
     return AUD_SUCCESS;
 }
 
+void freeClient(conmon_client* client) {
+    delete[] client->requests;
+    delete client;
+}
+
 }  // namespace
 
 void conmon_client_log(const conmon_client* client, unsigned level, const char* format, ...) {
@@ -130,8 +135,17 @@ void conmon_client_delete(conmon_client* client) {
         return;
     }
     conmon_client_close(client, true, false, AUD_SUCCESS);
-    delete[] client->requests;
-    delete client;
+    if (client->handling) {
+        // Deleted by a callback of the datagram being handled: no callback reaches it any
+        // more, and it is freed once that datagram is done.
+        client->networks_changed = nullptr;
+        client->device_name_changed = nullptr;
+        client->dns_domain_name_changed = nullptr;
+        client->devices_changed = nullptr;
+        client->deleted = true;
+        return;
+    }
+    freeClient(client);
 }
 
 aud_error_t conmon_client_set_max_requests(conmon_client* client, size_t max_requests) {
@@ -271,7 +285,14 @@ aud_error_t conmon_client_process_sockets(conmon_client* client, const aud_socke
                           aud_error_message(result, nullptr));
         return result;
     }
-    return conmon_client_handle_datagram(client, client->receive_buffer, length);
+    client->handling = true;
+    const aud_error_t handled =
+        conmon_client_handle_datagram(client, client->receive_buffer, length);
+    client->handling = false;
+    if (client->deleted) {
+        freeClient(client);
+    }
+    return handled;
 }
 
 aud_error_t conmon_client_process(conmon_client* client) {

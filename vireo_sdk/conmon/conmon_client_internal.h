@@ -50,6 +50,9 @@ struct conmon_client {
     conmon_client_devices_changed_fn* devices_changed;
     void* context;
 
+    bool handling;  // a received datagram is being handled
+    bool deleted;   // deleted while handling: freed when that ends
+
     // The sender of the named channel message being delivered.
     bool delivering_named;
     char sender_name[CONMON_NAME_SIZE + 1];

@@ -98,6 +98,13 @@ void dgcp2_client_delete(dgcp2_client* client) {
         return;
     }
     dgcp2_client_close(client);
+    if (client->handling) {
+        // Deleted by a callback of the datagram being handled: no callback reaches it any
+        // more, and it is freed once that datagram is done.
+        client->callback = nullptr;
+        client->deleted = true;
+        return;
+    }
     std::free(client->pool);
     std::free(client);
 }

@@ -29,6 +29,8 @@ struct dgcp2_client {
     dgcp_message* pool;
     unsigned in_use;
     dgcp_message* current;  // the request sent and awaiting its response
+    bool handling;          // a received datagram is being handled
+    bool deleted;           // deleted while handling: freed when that ends
     dgcp_message receive;
     dgcp_message keepalive;
 };

@@ -154,7 +154,13 @@ aud_error_t dgcp2_client_process(dgcp2_client* client, aud_time* next_wake) {
                              aud_error_message(result, nullptr));
             return result;
         }
+        client->handling = true;
         handleDatagram(client, size, &source);
+        client->handling = false;
+        if (client->deleted) {
+            dgcp2_client_delete(client);
+            return AUD_SUCCESS;
+        }
     }
 }
 

@@ -22,10 +22,15 @@ bool hasRx(const dr_device* device) {
     return !device->rxchannels.empty();
 }
 
-void removeAndFree(dr_device* device) {
+// Takes the device out of its context and frees what it holds, all but the record itself.
+void detach(dr_device* device) {
     aud_list_remove(&device->link);
     dr_device_addresses_release(&device->addresses);
     dr_device_free_data(device);
+}
+
+void removeAndFree(dr_device* device) {
+    detach(device);
     delete device;
 }
 
@@ -101,6 +106,10 @@ void dr_device_notify(dr_device* device, uint32_t changes) {
 }
 
 void dr_device_end_callback(dr_device* device) {
+    if (device->closed) {
+        delete device;
+        return;
+    }
     device->in_callback = false;
     const uint32_t changes = device->pending_changes;
     device->pending_changes = 0;
@@ -183,7 +192,13 @@ aud_error_t dr_device_close(dr_device* device) {
         }
     }
     aud_env* env = device->env;
-    removeAndFree(device);
+    if (device->in_callback) {
+        // Closed by a callback of one of its own replies: the record outlives that reply.
+        detach(device);
+        device->closed = true;
+    } else {
+        removeAndFree(device);
+    }
     dr_log(env, AUD_LOG_DEBUG, "%s: finished\n", __func__);
     return AUD_SUCCESS;
 }

@@ -148,6 +148,7 @@ struct dr_device {
     dr_device_changed_callback changed;
     bool in_callback;
     uint32_t pending_changes;
+    bool closed;  // closed while in_callback: freed when that ends
     dr_device_addresses addresses;
     dr_device_state state;
     aud_error_t error;
@@ -282,6 +283,37 @@ void dr_rxflows_reply(dr_device* device, dr_request* request, const dr_message* 
 // *present false; 3 for a present name that is not valid.
 aud_error_t dr_read_name(const dr_message* message, uint16_t offset, uint16_t lower,
                          char (&name)[DR_ARCP_NAME_SIZE], bool* present);
+
+// Asks for the channels of list from the first stale one on, with opcode; 11 when none is
+// stale, 31 when the range does not fit.
+template <typename Channel>
+aud_error_t dr_channels_build(const std::vector<Channel*>& list, dr_request* request,
+                              uint16_t opcode) {
+    for (const Channel* channel : list) {
+        if (channel->stale) {
+            dr_packet* packet = dr_request_begin(request, opcode);
+            dr_arcp_begin_ranges(packet);
+            return dr_arcp_add_range(packet, channel->id, 0) ? AUD_SUCCESS : AUD_ERR_MSGSIZE;
+        }
+    }
+    return AUD_ERR_NOTFOUND;
+}
+
+// The channel records of list (a member of dr_device): 3 for a null argument, 5 unless ACTIVE.
+template <typename Channel>
+aud_error_t dr_device_channels(const dr_device* device, std::vector<Channel*> dr_device::*list,
+                               uint16_t* count, Channel* const** channels) {
+    if (!device || !count || !channels) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    if (device->state != DR_DEVICE_STATE_ACTIVE) {
+        return AUD_ERR_INVALIDSTATE;
+    }
+    const std::vector<Channel*>& records = device->*list;
+    *count = static_cast<uint16_t>(records.size());
+    *channels = records.data();
+    return AUD_SUCCESS;
+}
 
 // Reads a channel format block at offset (lower bound lower); false when it does not check out.
 bool dr_format_read(const dr_message* message, uint16_t offset, uint16_t lower, dr_format* format);

@@ -31,21 +31,12 @@ struct RxRecord {
 // A subscription name: absent or valid ("." for the device only with the self bit).
 aud_error_t readSubscriptionName(const dr_message* message, uint16_t offset, uint16_t lower,
                                  bool is_device, bool self, char (&name)[DR_ARCP_NAME_SIZE]) {
-    const char* text = nullptr;
-    size_t length = 0;
-    name[0] = '\0';
-    if (offset == 0 || !dr_arcp_string(message, offset, lower, &text, &length) || length == 0) {
-        return AUD_SUCCESS;
-    }
-    if (length > DR_ARCP_NAME_MAX) {
-        return AUD_ERR_INVALIDPARAMETER;
-    }
-    std::memcpy(name, text, length);
-    name[length] = '\0';
+    bool present = false;
+    const aud_error_t result = dr_read_name(message, offset, lower, name, &present);
     if (is_device && std::strcmp(name, ".") == 0) {
         return self ? AUD_SUCCESS : AUD_ERR_INVALIDPARAMETER;
     }
-    return dr_arcp_name_valid(name) ? AUD_SUCCESS : AUD_ERR_INVALIDPARAMETER;
+    return result;
 }
 
 // Reads record i; the request's result when it does not check out (320 means the device was
@@ -140,14 +131,7 @@ bool storeRecord(dr_rxchannel* channel, const RxRecord& record) {
 }  // namespace
 
 aud_error_t dr_rxchannels_build(dr_device* device, dr_request* request) {
-    for (const dr_rxchannel* channel : device->rxchannels) {
-        if (channel->stale) {
-            dr_packet* packet = dr_request_begin(request, 0x3000);
-            dr_arcp_begin_ranges(packet);
-            return dr_arcp_add_range(packet, channel->id, 0) ? AUD_SUCCESS : AUD_ERR_MSGSIZE;
-        }
-    }
-    return AUD_ERR_NOTFOUND;
+    return dr_channels_build(device->rxchannels, request, 0x3000);
 }
 
 void dr_rxchannels_reply(dr_device* device, dr_request* request, const dr_message* message,
@@ -252,15 +236,7 @@ aud_error_t dr_rxchannel_subscribe(dr_rxchannel* channel, dr_request_callback ca
 
 aud_error_t dr_device_get_rxchannels(const dr_device* device, uint16_t* count,
                                      dr_rxchannel* const** channels) {
-    if (!device || !count || !channels) {
-        return AUD_ERR_INVALIDPARAMETER;
-    }
-    if (device->state != DR_DEVICE_STATE_ACTIVE) {
-        return AUD_ERR_INVALIDSTATE;
-    }
-    *count = static_cast<uint16_t>(device->rxchannels.size());
-    *channels = device->rxchannels.data();
-    return AUD_SUCCESS;
+    return dr_device_channels(device, &dr_device::rxchannels, count, channels);
 }
 
 uint16_t dr_rxchannel_get_id(const dr_rxchannel* channel) {

@@ -49,14 +49,7 @@ aud_error_t dr_read_name(const dr_message* message, uint16_t offset, uint16_t lo
 }
 
 aud_error_t dr_txchannels_build(dr_device* device, dr_request* request) {
-    for (const dr_txchannel* channel : device->txchannels) {
-        if (channel->stale) {
-            dr_packet* packet = dr_request_begin(request, 0x2000);
-            dr_arcp_begin_ranges(packet);
-            return dr_arcp_add_range(packet, channel->id, 0) ? AUD_SUCCESS : AUD_ERR_MSGSIZE;
-        }
-    }
-    return AUD_ERR_NOTFOUND;
+    return dr_channels_build(device->txchannels, request, 0x2000);
 }
 
 void dr_txchannels_reply(dr_device* device, dr_request* request, const dr_message* message,
@@ -163,15 +156,7 @@ void dr_txextras_reply(dr_device* device, dr_request* request, const dr_message*
 
 aud_error_t dr_device_get_txchannels(const dr_device* device, uint16_t* count,
                                      dr_txchannel* const** channels) {
-    if (!device || !count || !channels) {
-        return AUD_ERR_INVALIDPARAMETER;
-    }
-    if (device->state != DR_DEVICE_STATE_ACTIVE) {
-        return AUD_ERR_INVALIDSTATE;
-    }
-    *count = static_cast<uint16_t>(device->txchannels.size());
-    *channels = device->txchannels.data();
-    return AUD_SUCCESS;
+    return dr_device_channels(device, &dr_device::txchannels, count, channels);
 }
 
 uint16_t dr_txchannel_get_id(const dr_txchannel* channel) {

@@ -11,13 +11,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "DriverWait.h"
 #include "FakeMdnsResponder.h"
 #include "FakeMdnsWire.h"
 #include "FakeVireoServices.h"
+#include "LockedLogEnv.h"
 #include "OvaltaVireoBrowse.h"
 #include "Timing.h"
 #include "platform/aud_env.h"
@@ -40,16 +41,6 @@ struct Report {
     bool gui_thread;
 };
 
-bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return condition();
-}
-
 class BrowseDriverNet : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,38 +50,13 @@ protected:
         timing.reconfirm_interval = 100ms;
         timing.reconfirm_wait = 600ms;
         vireo_dnssd::setTiming(timing);
-        ASSERT_EQ(aud_env_init(&m_env), AUD_SUCCESS);
-        aud_log* log = aud_env_log(m_env);
-        log->callback = &BrowseDriverNet::capture;
-        log->callback_context = this;
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_DEBUG);
         m_bd0 = int(::if_nametoindex("bd0"));
         ASSERT_NE(m_bd0, 0);
     }
 
-    void TearDown() override {
-        m_driver.reset();
-        aud_log* log = aud_env_log(m_env);
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_NONE);
-        log->callback = nullptr;
-        aud_env_release(m_env);
-    }
+    void TearDown() override { m_driver.reset(); }
 
-    static void capture(void* context, const char*, unsigned, const char* text, size_t length) {
-        auto* self = static_cast<BrowseDriverNet*>(context);
-        std::lock_guard<std::mutex> lock(self->m_log_mutex);
-        self->m_log.emplace_back(text, length);
-    }
-
-    size_t count(const std::string& text) {
-        std::lock_guard<std::mutex> lock(m_log_mutex);
-        size_t n = 0;
-        for (const std::string& line : m_log) {
-            n += line.find(text) != std::string::npos;
-        }
-        return n;
-    }
-    bool logged(const std::string& text) { return count(text) > 0; }
+    bool logged(const std::string& text) { return m_log.logged(text); }
 
     // Starts a browse driver on bd0 (or interface) and waits for its start-up.
     void start(BrowseDriverSettings settings = {}, int interface = 0) {
@@ -108,7 +74,7 @@ protected:
                          [record](BrowserModel* m) { record(Report::kRemoved, m); });
         QObject::connect(driver, &OvaltaVireoBrowse::deviceVendorId, &m_receiver,
                          [record](BrowserModel* m) { record(Report::kVendorId, m); });
-        driver->setEnvironment(m_env);
+        driver->setEnvironment(m_log.env());
         driver->start();
     }
 
@@ -136,10 +102,8 @@ protected:
         }
     }
 
-    aud_env* m_env = nullptr;
+    LockedLogEnv m_log;
     int m_bd0 = 0;
-    std::mutex m_log_mutex;
-    std::vector<std::string> m_log;
     sim::FakeMdnsResponder m_fake0{"192.0.2.1"};
     sim::FakeMdnsResponder m_fake1{"192.0.2.129"};
     QObject m_receiver;
@@ -283,11 +247,11 @@ TEST_F(BrowseDriverNet, KnownDevicesAreReconfirmedEveryEleventhCycle) {
     const std::string line =
         "reconfirming PTR '_vireo-arc._udp.local.'->'AMP-1._vireo-arc._udp.local.'";
     ASSERT_TRUE(waitFor([&] { return logged(line); }));
-    const size_t before = count(line);
+    const size_t before = m_log.count(line);
     QElapsedTimer span;
     span.start();
     QTest::qWait(600);
-    const size_t reconfirmed = count(line) - before;
+    const size_t reconfirmed = m_log.count(line) - before;
     const qint64 most = span.elapsed() / (11 * (settings.timing.cycle_ms + 1)) + 1;
     EXPECT_GE(reconfirmed, 1u);
     EXPECT_LE(qint64(reconfirmed), most);

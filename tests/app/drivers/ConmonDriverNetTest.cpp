@@ -8,12 +8,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "DriverWait.h"
 #include "FakeConmonServer.h"
 #include "FakeDevice.h"
+#include "LockedLogEnv.h"
 #include "OvaltaVireoConmon.h"
 #include "conmon/conmon_body.h"
 #include "platform/aud_env.h"
@@ -36,20 +37,6 @@ struct Signal {
     bool gui_thread;
 };
 
-bool waitFor(const std::function<bool()>& condition, int ms = 3000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return condition();
-}
-
-void spin(int ms) {
-    waitFor([] { return false; }, ms);
-}
-
 Bytes request(uint16_t opcode) {
     conmon_body body{};
     if (opcode == CONMON_BODY_INTERFACE_REQUEST) {
@@ -61,18 +48,7 @@ Bytes request(uint16_t opcode) {
 }
 
 sim::FakeConmonDevice amp(const std::string& name, uint8_t last) {
-    sim::FakeConmonDevice device;
-    device.name = name;
-    device.device_id = {0x00, 0x1d, 0xc1, 0xff, 0xfe, 0x12, 0x34, last};
-    device.process_id = 0x0102;
-    device.macs = {{0x00, 0x1d, 0xc1, 0x12, 0x34, 0x56}};
-    device.vireo_model = "Solano 2-A";
-    device.product_id = {0, 0, 0, 0, 0, 0, 1, 2};
-    device.software_version = 0x04010002;
-    device.firmware_version = 0x04000005;
-    device.capabilities = 0x40000000;
-    device.model_name = "ZEB-4600";
-    device.model_version = 0x00010003;
+    sim::FakeConmonDevice device = sim::fakeConmonAmp(name, last);
     device.address = "127.0.0.2";
     return device;
 }
@@ -87,11 +63,6 @@ ConmonDriverSettings fast(int deadline_ms = 300) {
 class ConmonDriverNet : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(aud_env_init(&m_env), AUD_SUCCESS);
-        aud_log* log = aud_env_log(m_env);
-        log->callback = &ConmonDriverNet::capture;
-        log->callback_context = this;
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_DEBUG);
         m_server.addDevice(amp("ZEB-AMP-01", 0x56));
         sim::FakeConmonDevice bare = amp("ZEB-AMP-02", 0x57);
         bare.macs.clear();
@@ -99,28 +70,9 @@ protected:
         m_device.setVersion(1, 5);
         ASSERT_TRUE(m_device.start());
     }
-    void TearDown() override {
-        m_driver.reset();
-        aud_log* log = aud_env_log(m_env);
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_NONE);
-        log->callback = nullptr;
-        aud_env_release(m_env);
-    }
+    void TearDown() override { m_driver.reset(); }
 
-    static void capture(void* context, const char*, unsigned, const char* text, size_t length) {
-        auto* self = static_cast<ConmonDriverNet*>(context);
-        std::lock_guard<std::mutex> lock(self->m_log_mutex);
-        self->m_log.emplace_back(text, length);
-    }
-    bool logged(const std::string& text) {
-        std::lock_guard<std::mutex> lock(m_log_mutex);
-        for (const std::string& line : m_log) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool logged(const std::string& text) { return m_log.logged(text); }
 
     void start(const ConmonDriverSettings& settings = fast()) {
         m_driver = std::make_unique<OvaltaVireoConmon>(nullptr, settings);
@@ -150,7 +102,7 @@ protected:
             [record](QString name, QString text) { record("commandResponse", name, {text}); });
         QObject::connect(driver, &C::conmonTimeout, &m_receiver,
                          [record](QString name) { record("conmonTimeout", name, {}); });
-        driver->setEnvironment(m_env);
+        driver->setEnvironment(m_log.env());
         driver->start();
     }
     bool startedUp() {
@@ -176,9 +128,7 @@ protected:
         return m_driver->sendRequest(body.data(), body.size(), name);
     }
 
-    aud_env* m_env = nullptr;
-    std::mutex m_log_mutex;
-    std::vector<std::string> m_log;
+    LockedLogEnv m_log;
     sim::FakeConmonServer m_server;
     sim::FakeDevice m_device{"127.0.0.2"};
     QObject m_receiver;
@@ -258,7 +208,7 @@ TEST_F(ConmonDriverNet, RepliesReachTheControllerOnTheGuiThread) {
         return count("commandResponse") == 2 && count("productId") == 2 &&
                m_driver->pendingRequestCount() == 0;
     }));
-    spin(50);
+    spin(50ms);
 
     EXPECT_EQ(count("mac"), 1u);  // the device without interfaces gives none
     ASSERT_NE(find("mac"), nullptr);
@@ -303,7 +253,7 @@ TEST_F(ConmonDriverNet, SilenceOrAnAnswerToAnotherRequestTimesOut) {
     EXPECT_EQ(m_signals[m_signals.size() - 2].name, "ZEB-AMP-01");
     EXPECT_EQ(m_signals.back().name, "ZEB-AMP-02");
     EXPECT_EQ(m_driver->pendingRequestCount(), 0);
-    spin(300);
+    spin(300ms);
     EXPECT_EQ(count("conmonTimeout"), 2u);
     EXPECT_EQ(count("productId"), 1u);  // the reply of the one answered with another number
 }
@@ -336,7 +286,7 @@ TEST_F(ConmonDriverNet, RepliesWaitingAfterAGuiBlockExpireNothing) {
     }
     QThread::msleep(500);  // the GUI thread busy past every deadline; 40 datagrams wait
     ASSERT_TRUE(waitFor([&] { return m_driver->pendingRequestCount() == 0; }));
-    spin(100);
+    spin(100ms);
     EXPECT_EQ(count("conmonTimeout"), 0u);
     EXPECT_EQ(count("productId"), 20u);
 }
@@ -349,12 +299,12 @@ TEST_F(ConmonDriverNet, WithoutServerStartUpEndsAfterOneTimeout) {
     EXPECT_EQ(send("ZEB-AMP-01", CONMON_BODY_VERSIONS_REQUEST), AUD_ERR_NOTCONN);
     EXPECT_EQ(m_driver->sendVendorCommand("ZEB-AMP-01", "VERSION\r"), AUD_ERR_NOTCONN);
     EXPECT_EQ(m_driver->pendingRequestCount(), 0);
-    spin(300);
+    spin(300ms);
     EXPECT_EQ(m_signals.size(), 1u);
 
     ASSERT_TRUE(m_server.start());
     m_driver.reset();
-    spin(50);
+    spin(50ms);
     EXPECT_TRUE(m_server.log().empty());  // no Disconnect
 }
 
@@ -363,7 +313,7 @@ TEST_F(ConmonDriverNet, StopDuringAStartUpWaitReturnsAtOnce) {
     ASSERT_TRUE(m_server.start());
     start(ConmonDriverSettings{});  // the product's 3000 ms deadline
     ASSERT_TRUE(m_server.waitForOpcode(0x100, 1, 2s));
-    spin(50);
+    spin(50ms);
     EXPECT_FALSE(m_driver->isStarted());
     EXPECT_EQ(m_driver->pendingRequestCount(), 1);
     EXPECT_EQ(send("ZEB-AMP-01", CONMON_BODY_VERSIONS_REQUEST), AUD_SUCCESS);  // nothing sent

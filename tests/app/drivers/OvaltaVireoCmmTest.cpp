@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "DriverWait.h"
 #include "FakeConfigService.h"
 #include "OvaltaVireoCmm.h"
 #include "platform/aud_env.h"
@@ -129,20 +130,6 @@ protected:
         seen_.driver = driver_.get();
         driver_->setEnvironment(env_);
         driver_->start();
-    }
-
-    // Runs the GUI thread's events until condition holds; false after timeout_ms.
-    static bool waitFor(const std::function<bool()>& condition, int timeout_ms = 3000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > timeout_ms) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(1);
-        }
-        return true;
     }
 
     std::vector<std::string> warnings() {
@@ -269,7 +256,7 @@ TEST_F(CmmDriver, NothingListeningEndsStartUpWithinASecond) {
     startDriver(index_);
     QElapsedTimer timer;
     timer.start();
-    ASSERT_TRUE(waitFor([&] { return !warnings().empty(); }, 1000));
+    ASSERT_TRUE(waitFor([&] { return !warnings().empty(); }, std::chrono::seconds(1)));
     EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_EQ(warnings(), std::vector<std::string>{warningFor(
                               "cfg0", "no configuration service at 127.0.0.1:8850 (CONNRESET)")});

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QStringList>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 
+#include "DriverWait.h"
 #include "FakeArcpResponder.h"
 #include "FakeMdnsResponder.h"
 #include "FakeVireoServices.h"
@@ -81,22 +81,6 @@ protected:
                                                    sim::FakeArcpResponder::kPort)};
         m_mdns.addDevice(advertised);
         return m_arcp.addDevice(address, std::move(state));
-    }
-
-    bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 3s) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > limit.count()) {
-                return false;
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
-    }
-
-    void spin(std::chrono::milliseconds time) {
-        waitFor([] { return false; }, time);
     }
 
     int indexOf(const QString& signal) const { return m_signals.indexOf(signal); }

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <atomic>
 
+#include "DriverWait.h"
 #include "SdkDriverThread.h"
 
 namespace {
@@ -53,16 +54,6 @@ SdkDriverTiming fastTiming(int limit_ms = 31000) {
     timing.cycle_ms = 10;
     timing.startup_limit_ms = limit_ms;
     return timing;
-}
-
-bool waitFor(const std::function<bool()>& condition, int ms = 2000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return condition();
 }
 
 }  // namespace

@@ -102,6 +102,27 @@ TEST_F(CmmClient, ConnectingLearnsTheServiceAndItsOfferedInterfaces) {
                             CMM_CHANGE_OPTIONS | CMM_CHANGE_STATUS});
 }
 
+// An event callback may delete the client, here on the connect response: its transport is
+// freed once that datagram is handled, and no callback reaches the deleted client.
+TEST_F(CmmClient, EventCallbackMayDeleteTheClient) {
+    ASSERT_EQ(init(service_.port()), AUD_SUCCESS);
+    static int calls;
+    calls = 0;
+    cmm_client_set_event_callback(client_, [](cmm_client* client, unsigned, aud_error_t) {
+        if (cmm_client_get_connection_state(client) == CMM_CONNECTION_CONNECTED) {
+            ++calls;
+            cmm_client_delete(client);
+        }
+    });
+    ASSERT_EQ(cmm_client_connect(client_), AUD_SUCCESS);
+    cmm_client* client = client_;
+    client_ = nullptr;  // deleted by its callback
+    const aud_socket_t socket = cmm_client_get_socket(client);
+    ASSERT_TRUE(readable(socket, 2000));
+    EXPECT_EQ(cmm_client_process(client, nullptr), AUD_SUCCESS);
+    EXPECT_EQ(calls, 1);
+}
+
 // Options equal to the forgotten (zeroed) record are still received: known, with no change.
 TEST_F(CmmClient, AnEmptyOfferIsKnownOnceReceived) {
     service_.setOptions({});

@@ -86,7 +86,7 @@ protected:
         return cmm_client_set_system_config(client_, config);
     }
 
-    LoggedEnv env_;
+    LoggedEnv env_{AUD_LOG_VERBOSE};
     ManualClock clock_;
     sim::FakeConfigService service_{0};
     cmm_client* client_ = nullptr;

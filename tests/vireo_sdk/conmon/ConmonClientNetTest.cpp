@@ -175,6 +175,34 @@ TEST_F(ConmonClientNet, RepliesArriveAsNamedMessagesAndVendorTextsReachTheDevice
     device.stop();
 }
 
+// A completion callback may delete the client: it is freed once the datagram is handled,
+// and no callback reaches it afterwards.
+TEST_F(ConmonClientNet, CompletionCallbackMayDeleteTheClient) {
+    ASSERT_TRUE(m_server.start());
+    ConmonHarness harness;
+    ASSERT_EQ(harness.connect(), AUD_SUCCESS);
+    conmon_client* client = harness.release();
+    static bool deleted;
+    deleted = false;
+    const auto deleteClient = [](conmon_client* owner, conmon_client_request_id, aud_error_t) {
+        conmon_client_delete(owner);
+        deleted = true;
+    };
+    conmon_client_request_id id = 0;
+    ASSERT_EQ(conmon_client_subscribe_global(client, deleteClient, &id, 2), AUD_SUCCESS);
+    const auto deadline = std::chrono::steady_clock::now() + 3s;
+    while (!deleted && std::chrono::steady_clock::now() < deadline) {
+        aud_socket_set set{};
+        ASSERT_EQ(conmon_client_get_sockets(client, &set), AUD_SUCCESS);
+        const aud_time wait = {0, 10000};
+        aud_socket_select(&set, nullptr, nullptr, &wait, nullptr);
+        conmon_client_process_sockets(client, &set, nullptr);
+    }
+    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(harness.changed_devices.empty());       // the Subscribe response's records
+    EXPECT_TRUE(m_server.waitForOpcode(0x101, 1, 2s));  // the Disconnect of the delete
+}
+
 TEST_F(ConmonClientNet, SecondConnectWhileConnectingSendsNothing) {
     m_server.scriptFault(0x100, FakeConmonFault::kSilence);
     ASSERT_TRUE(m_server.start());

@@ -51,6 +51,12 @@ public:
     ConmonHarness& operator=(const ConmonHarness&) = delete;
 
     conmon_client* client() const { return m_client; }
+    // Hands the client over to the caller, who deletes it.
+    conmon_client* release() {
+        conmon_client* client = m_client;
+        m_client = nullptr;
+        return client;
+    }
     LoggedEnv& env() { return m_env; }
 
     static void done(conmon_client* client, conmon_client_request_id id, aud_error_t result) {
@@ -173,17 +179,5 @@ private:
 
 // A device the fake server knows, with every reply filled in.
 inline sim::FakeConmonDevice fakeAmp(const std::string& name = "ZEB-AMP-01") {
-    sim::FakeConmonDevice device;
-    device.name = name;
-    device.device_id = {0x00, 0x1d, 0xc1, 0xff, 0xfe, 0x12, 0x34, 0x56};
-    device.process_id = 0x0102;
-    device.macs = {{0x00, 0x1d, 0xc1, 0x12, 0x34, 0x56}};
-    device.vireo_model = "Solano 2-A";
-    device.product_id = {0, 0, 0, 0, 0, 0, 1, 2};
-    device.software_version = 0x04010002;
-    device.firmware_version = 0x04000005;
-    device.capabilities = 0x40000000;
-    device.model_name = "ZEB-4600";
-    device.model_version = 0x00010003;
-    return device;
+    return sim::fakeConmonAmp(name);
 }

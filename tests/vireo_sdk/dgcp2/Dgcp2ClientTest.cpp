@@ -99,7 +99,7 @@ protected:
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 
-    LoggedEnv env_;
+    LoggedEnv env_{AUD_LOG_VERBOSE};
     Peer peer_;
     ManualClock clock_;
     aud_socket_t socket_ = AUD_SOCKET_INVALID;

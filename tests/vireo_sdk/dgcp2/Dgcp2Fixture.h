@@ -11,51 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "../LoggedEnv.h"
 #include "platform/aud_env.h"
 #include "platform/aud_log.h"
 #include "platform/aud_time.h"
 
 using Bytes = std::vector<uint8_t>;
-
-// An environment whose log lines (every level) are kept. The environment log is not locked:
-// only the test's own thread may log while one exists.
-class LoggedEnv {
-public:
-    LoggedEnv() {
-        EXPECT_EQ(aud_env_init(&env_), AUD_SUCCESS);
-        aud_log* log = aud_env_log(env_);
-        log->callback = &LoggedEnv::capture;
-        log->callback_context = this;
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_VERBOSE);
-    }
-    ~LoggedEnv() {
-        aud_log* log = aud_env_log(env_);
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_NONE);
-        log->callback = nullptr;
-        aud_env_release(env_);
-    }
-    LoggedEnv(const LoggedEnv&) = delete;
-    LoggedEnv& operator=(const LoggedEnv&) = delete;
-
-    aud_env* env() const { return env_; }
-    size_t count(const std::string& text) const {
-        size_t n = 0;
-        for (const std::string& line : lines_) {
-            n += line.find(text) != std::string::npos;
-        }
-        return n;
-    }
-    bool logged(const std::string& text) const { return count(text) > 0; }
-    void clear() { lines_.clear(); }
-
-private:
-    static void capture(void* context, const char*, unsigned, const char* text, size_t length) {
-        static_cast<LoggedEnv*>(context)->lines_.emplace_back(text, length);
-    }
-
-    aud_env* env_ = nullptr;
-    std::vector<std::string> lines_;
-};
 
 // A clock the test moves by hand.
 struct ManualClock {

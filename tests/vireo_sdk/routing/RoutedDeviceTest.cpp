@@ -505,3 +505,28 @@ TEST_F(RoutingTest, ChangesOfOneReplyArriveInOneCallback) {
 }
 
 }  // namespace
+
+// A completion callback may close the device whose reply it completes: the device is freed
+// once the reply's handling is over, and no change of the closed device is reported.
+TEST_F(RoutingTest, CompletionCallbackMayCloseItsDevice) {
+    addFake("127.0.0.2", amp("AMP-1", 2, 2));
+    dr_device* device = openAt("127.0.0.2");
+    ASSERT_EQ(queryCapabilities(device), AUD_SUCCESS);
+    static bool closed;
+    closed = false;
+    const dr_request_callback closeDevice = [](dr_device* owner, dr_request_id, aud_error_t) {
+        closed = dr_device_close(owner) == AUD_SUCCESS;
+    };
+    dr_request_id request = nullptr;
+    ASSERT_EQ(
+        dr_device_update_component(device, closeDevice, &request, DR_DEVICE_COMPONENT_TXCHANNELS),
+        AUD_SUCCESS);
+    m_open.clear();
+    const int callbacks = m_callbacks[device];
+    ASSERT_TRUE(run([&] { return closed; }));
+    EXPECT_EQ(m_callbacks[device], callbacks);
+
+    // The context goes on with the next device.
+    addFake("127.0.0.3", amp("AMP-2", 1, 1));
+    EXPECT_EQ(queryCapabilities(openAt("127.0.0.3")), AUD_SUCCESS);
+}

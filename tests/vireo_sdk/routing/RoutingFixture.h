@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../LoggedEnv.h"
 #include "FakeArcpResponder.h"
 #include "platform/aud_env.h"
 #include "platform/aud_log.h"
@@ -30,12 +31,7 @@ protected:
     };
 
     void SetUp() override {
-        ASSERT_EQ(aud_env_init(&m_env), AUD_SUCCESS);
-        aud_log* log = aud_env_log(m_env);
-        log->callback = &RoutingTest::capture;
-        log->callback_context = this;
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_DEBUG);
-        ASSERT_EQ(dr_devices_new(m_env, &m_devices), AUD_SUCCESS);
+        ASSERT_EQ(dr_devices_new(m_log.env(), &m_devices), AUD_SUCCESS);
         dr_devices_set_context(m_devices, this);
         ASSERT_TRUE(m_fake.start());
     }
@@ -46,14 +42,6 @@ protected:
             dr_device_close(device);
         }
         EXPECT_EQ(dr_devices_delete(m_devices), AUD_SUCCESS);
-        aud_log* log = aud_env_log(m_env);
-        aud_log_set_threshold(log, AUD_LOG_SINK_CALLBACK, AUD_LOG_NONE);
-        log->callback = nullptr;
-        aud_env_release(m_env);
-    }
-
-    static void capture(void* context, const char*, unsigned, const char* text, size_t length) {
-        static_cast<RoutingTest*>(context)->m_lines.emplace_back(text, length);
     }
 
     static RoutingTest* self(dr_device* device) {
@@ -70,14 +58,7 @@ protected:
         test->m_callbacks[device] += 1;
     }
 
-    bool logged(const std::string& text) const {
-        for (const std::string& line : m_lines) {
-            if (line.find(text) != std::string::npos) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool logged(const std::string& text) const { return m_log.logged(text); }
 
     int addFake(const std::string& address, sim::FakeArcpState state,
                 uint16_t port = sim::FakeArcpResponder::kPort) {
@@ -211,12 +192,11 @@ protected:
         return bytes;
     }
 
-    aud_env* m_env = nullptr;
+    LoggedEnv m_log;
     dr_devices* m_devices = nullptr;
     sim::FakeArcpResponder m_fake;
     std::vector<dr_device*> m_open;
     std::vector<Completion> m_completions;
     std::map<dr_device*, uint32_t> m_changes;
     std::map<dr_device*, int> m_callbacks;
-    std::vector<std::string> m_lines;
 };

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <ctime>
+
+// The CPU time this process has used, user and system, in seconds.
+inline double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
