@@ -20,7 +20,7 @@ VireoDataModel::VireoDataModel(VireoDevices* devices, QObject* parent)
     m_green = QIcon(QStringLiteral(":/images/green_led.png"));
     m_yellow = QIcon(QStringLiteral(":/images/yellow_led.png"));
     m_red = QIcon(QStringLiteral(":/images/red_led.png"));
-    fillRows();
+    fillRows(rowsNow());
     connect(m_devices, &VireoDevices::vireoDevicesChanged, this, &VireoDataModel::invalidateModel);
 }
 
@@ -32,20 +32,36 @@ int VireoDataModel::columnCount(const QModelIndex&) const {
     return kColumns;
 }
 
-void VireoDataModel::fillRows() {
-    m_rows.clear();
-    for (VireoDevice* device : m_devices->getDevices()) {
+bool VireoDataModel::Shown::operator==(const Shown& o) const {
+    return device == o.device && name == o.name && location == o.location && address == o.address &&
+           mac == o.mac && light == o.light && selected == o.selected;
+}
+
+QVector<VireoDataModel::Shown> VireoDataModel::rowsNow() const {
+    QVector<Shown> shown;
+    for (const VireoDevice* device : m_devices->getDevices()) {
         if (!device->getProductId().isEmpty()) {
-            m_rows.append(device);
+            shown.append({device, device->getName(), device->getLocation(),
+                          device->getIpAddress().toString(), device->getMacAddress(),
+                          lightOf(*device), device->isSelected()});
         }
+    }
+    return shown;
+}
+
+void VireoDataModel::fillRows(const QVector<Shown>& shown) {
+    m_shown = shown;
+    m_rows.clear();
+    for (const Shown& row : shown) {
+        m_rows.append(const_cast<VireoDevice*>(row.device));
     }
 }
 
-QIcon VireoDataModel::light(const VireoDevice& device) const {
+VireoDataModel::Light VireoDataModel::lightOf(const VireoDevice& device) {
     if (device.getAmpStatus1() == 1 || device.getAmpStatus2() == 1 || device.getAmpStatus3() != 0) {
-        return m_red;
+        return Light::Red;
     }
-    return device.getPollState() == kPollIdentified ? m_green : m_yellow;
+    return device.getPollState() == kPollIdentified ? Light::Green : Light::Yellow;
 }
 
 QVariant VireoDataModel::data(const QModelIndex& index, int role) const {
@@ -57,7 +73,18 @@ QVariant VireoDataModel::data(const QModelIndex& index, int role) const {
         case Qt::TextAlignmentRole:
             return int(Qt::AlignCenter);
         case Qt::DecorationRole:
-            return index.column() == 0 ? QVariant(light(device)) : QVariant();
+            if (index.column() != 0) {
+                return {};
+            }
+            switch (lightOf(device)) {
+                case Light::Green:
+                    return m_green;
+                case Light::Yellow:
+                    return m_yellow;
+                case Light::Red:
+                    return m_red;
+            }
+            return {};
         case Qt::BackgroundRole:
             return device.isSelected() ? QPalette().brush(QPalette::Button)
                                        : QPalette().brush(QPalette::NoRole);
@@ -89,9 +116,15 @@ QVariant VireoDataModel::headerData(int section, Qt::Orientation orientation, in
     return QString::fromLatin1(kHeaders[section]);
 }
 
+// A status announcement changes the list every few seconds per device, mostly to what it was:
+// only a change a view can see costs a reset (and the repaint of the table).
 void VireoDataModel::invalidateModel() {
+    const QVector<Shown> shown = rowsNow();
+    if (shown == m_shown) {
+        return;
+    }
     beginResetModel();
-    fillRows();
+    fillRows(shown);
     endResetModel();
 }
 

@@ -23,16 +23,33 @@ public:
     VireoDevices* getVireoDevices() const { return m_devices; }
 
 public slots:
+    // Resets the model when what it shows has changed.
     void invalidateModel();
     void handleRowClick(QModelIndex idx);
 
 private:
-    void fillRows();
-    QIcon light(const VireoDevice& device) const;
+    enum class Light { Green, Yellow, Red };
+
+    // What a row shows of its record.
+    struct Shown {
+        const VireoDevice* device;
+        QString name;
+        QString location;
+        QString address;
+        QString mac;
+        Light light;
+        bool selected;
+        bool operator==(const Shown& o) const;
+    };
+
+    QVector<Shown> rowsNow() const;
+    void fillRows(const QVector<Shown>& shown);
+    static Light lightOf(const VireoDevice& device);
 
     VireoDevices* m_devices;
     // Records deleted before the next reset read as empty rows.
     QVector<QPointer<VireoDevice>> m_rows;
+    QVector<Shown> m_shown;
     QIcon m_green;
     QIcon m_yellow;
     QIcon m_red;

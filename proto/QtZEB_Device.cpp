@@ -27,8 +27,8 @@ bool hasDatagram(QUdpSocket& socket) {
 }  // namespace
 
 QtZEB_Device::QtZEB_Device(int wait_ms, quint16 local_port)
-    : m_socket(std::make_unique<QUdpSocket>()), m_wait_ms(wait_ms) {
-    m_socket->bind(QHostAddress::Any, local_port);
+    : m_socket(std::make_unique<QUdpSocket>()), m_wait_ms(wait_ms), m_local_port(local_port) {
+    m_socket->bind(QHostAddress::Any, m_local_port);
 }
 
 QtZEB_Device::~QtZEB_Device() {
@@ -42,6 +42,11 @@ void QtZEB_Device::SetDevice(VireoDevice* device) {
         m_socket->disconnectFromHost();
     }
     if (device && !device->getIpAddress().isNull()) {
+        // Qt closes a bound socket when it disconnects: bind the local port again where it
+        // can be bound, or the next device is talked to from an ephemeral port.
+        if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+            m_socket->bind(QHostAddress::Any, m_local_port);
+        }
         m_socket->connectToHost(device->getIpAddress(), kControlPort, QIODevice::ReadWrite);
     }
 }

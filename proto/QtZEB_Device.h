@@ -35,4 +35,5 @@ private:
 
     std::unique_ptr<QUdpSocket> m_socket;
     int m_wait_ms;
+    quint16 m_local_port;
 };

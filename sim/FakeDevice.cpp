@@ -121,12 +121,13 @@ bool FakeDevice::sendStatus(const std::string& text) {
                     reinterpret_cast<const sockaddr*>(&to), sizeof to) == ssize_t(text.size());
 }
 
-void FakeDevice::sendStatusEvery(std::chrono::milliseconds period, std::string text) {
+void FakeDevice::sendStatusEvery(std::chrono::milliseconds period, std::string text,
+                                 std::chrono::milliseconds first) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_status_period = period;
         m_status_text = std::move(text);
-        m_status_due = std::chrono::steady_clock::now();
+        m_status_due = std::chrono::steady_clock::now() + first;
     }
     const char byte = 0;
     (void)::write(m_wake[1], &byte, 1);
@@ -153,6 +154,10 @@ int FakeDevice::sendDueStatus() {
     }
     sendStatus(text);
     return int(m_status_period.count());
+}
+
+void FakeDevice::setObserver(Observer observer) {
+    m_observer = std::move(observer);
 }
 
 void FakeDevice::run() {
@@ -182,7 +187,16 @@ void FakeDevice::run() {
         if (length < 0) {
             continue;
         }
-        if (!handle(Bytes(buffer.begin(), buffer.begin() + length), from)) {
+        const Bytes datagram(buffer.begin(), buffer.begin() + length);
+        bool answered = false;
+        const bool open = handle(datagram, from, answered);
+        if (m_observer) {
+            char address[INET_ADDRSTRLEN] = {};
+            ::inet_ntop(AF_INET, &from.sin_addr, address, sizeof address);
+            m_observer({datagram, address, ntohs(from.sin_port), std::chrono::steady_clock::now()},
+                       answered);
+        }
+        if (!open) {
             ::close(m_socket);
             m_socket = -1;
             return;
@@ -190,7 +204,7 @@ void FakeDevice::run() {
     }
 }
 
-bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
+bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from, bool& answered) {
     FakeFault fault;
     bool silent = false;
     {
@@ -214,6 +228,7 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         return true;
     }
     if (isFirmwarePacket(datagram)) {
+        answered = true;
         return handleFirmware(datagram, fault, from);
     }
     if (fault.kind == FakeFault::kSilence) {
@@ -224,6 +239,7 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
     }
     if (fault.kind == FakeFault::kEmpty) {
         send({}, from, false);
+        answered = true;
         return true;
     }
     if (!datagram.empty() && datagram[0] != 0x00) {
@@ -231,6 +247,7 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         const std::string text = fault.kind == FakeFault::kText ? fault.text : answerText(command);
         if (!text.empty()) {
             send(Bytes(text.begin(), text.end()), from, fault.kind == FakeFault::kOtherPort);
+            answered = true;
         }
         return true;
     }
@@ -244,6 +261,7 @@ bool FakeDevice::handle(const Bytes& datagram, const sockaddr_in& from) {
         reply = answerFrame(*request);
     }
     sendFrameReply(std::move(reply), fault, from);
+    answered = true;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <random>
@@ -47,15 +48,21 @@ public:
     // this host hear them); before start(). Unset: the interface of the device's address.
     void setStatusInterface(std::string interface_name);
 
+    // Called on the device's thread with every datagram it received (as logged), once
+    // handled, and whether it was answered; set before start().
+    using Observer = std::function<void(const LoggedDatagram& datagram, bool answered)>;
+    void setObserver(Observer observer);
+
     // Binds and starts the thread; false when the address cannot be bound.
     bool start();
     void stop();
 
     // Sends one status datagram from the device's address; false when it could not go out.
     bool sendStatus(const std::string& text);
-    // Sends `text` every `period` from the device's thread, the first at once; a zero period
-    // stops.
-    void sendStatusEvery(std::chrono::milliseconds period, std::string text);
+    // Sends `text` every `period` from the device's thread, the first after `first` (at once
+    // by default); a zero period stops.
+    void sendStatusEvery(std::chrono::milliseconds period, std::string text,
+                         std::chrono::milliseconds first = std::chrono::milliseconds(0));
 
     qz_msgs::system_t system() const;
     void setSystem(const qz_msgs::system_t& system);
@@ -106,7 +113,8 @@ private:
     };
 
     // False when the device closes its socket after this datagram.
-    bool handle(const Bytes& datagram, const sockaddr_in& from);
+    // `answered`: whether a reply went out.
+    bool handle(const Bytes& datagram, const sockaddr_in& from, bool& answered);
     std::string answerText(const std::string& command);
     bool isFirmwarePacket(const Bytes& datagram) const;
     bool handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
@@ -120,6 +128,7 @@ private:
     int m_other_socket = -1;
     int m_status_socket = -1;
     std::string m_status_interface;
+    Observer m_observer;
     int m_wake[2] = {-1, -1};
     std::thread m_thread;
     bool m_stopping = false;  // under m_mutex

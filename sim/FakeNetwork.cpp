@@ -53,12 +53,17 @@ std::vector<std::string> withManufacturer(std::vector<std::string> txt, const st
     return txt;
 }
 
-FakeMdnsDevice advertised(const FakeNetworkDevice& spec) {
-    FakeMdnsDevice device;
-    device.host = "zeb-" + spec.address;
-    for (char& c : device.host) {
+std::string hostOf(const FakeNetworkDevice& spec) {
+    std::string host = "zeb-" + spec.address;
+    for (char& c : host) {
         c = c == '.' ? '-' : c;
     }
+    return host;
+}
+
+FakeMdnsDevice advertised(const FakeNetworkDevice& spec) {
+    FakeMdnsDevice device;
+    device.host = hostOf(spec);
     device.address = spec.address;
     device.services.push_back(vireo::service(vireo::Row::kMediaDevice, spec.name,
                                              withManufacturer(vireo::mediaTxt(), spec.manufacturer),
@@ -163,12 +168,22 @@ bool FakeNetwork::start() {
             return false;
         }
         m_routing.setSilent(size_t(routed), m_specs[i].faults.routing_silent);
+        m_routed.push_back(routed);
     }
     if (!m_conmon.start() || !m_routing.start() || !m_mdns->start()) {
         stop();
         return false;
     }
     return true;
+}
+
+void FakeNetwork::leave(size_t index) {
+    m_mdns->removeDevice(hostOf(m_specs.at(index)));
+    m_devices.at(index)->sendStatusEvery(std::chrono::milliseconds(0), {});
+    m_devices.at(index)->setSilent(true);
+    if (index < m_routed.size()) {
+        m_routing.setSilent(size_t(m_routed[index]), true);
+    }
 }
 
 void FakeNetwork::stop() {

@@ -75,6 +75,8 @@ public:
     // the network was started before.
     bool start();
     void stop();
+    // The device leaves: goodbyes for its services, then silence on every protocol.
+    void leave(size_t index);
 
     size_t size() const { return m_specs.size(); }
     const FakeNetworkDevice& spec(size_t index) const { return m_specs.at(index); }
@@ -95,6 +97,7 @@ private:
     FakeConmonServer m_conmon;
     FakeConfigService m_config;
     FakeArcpResponder m_routing;
+    std::vector<int> m_routed;  // each started device's index in the ARCP responder
     bool m_started = false;
 };
 

@@ -28,8 +28,9 @@ public:
         QByteArray body;
     };
 
-    void start(VireoThreads& controller, aud_env*, int) override {
+    void start(VireoThreads& controller, aud_env*, int interface_index) override {
         m_controller = &controller;
+        last_interface = interface_index;
         ++starts;
     }
     void stop() override { m_controller = nullptr; }
@@ -94,6 +95,7 @@ public:
     QStringList closed;
     int pending = 0;
     int starts = 0;
+    int last_interface = -1;
 
 private:
     VireoThreads* m_controller = nullptr;

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QSignalSpy>
 
+#include <functional>
+
 #include "VireoDataModel.h"
 #include "VireoDevice.h"
 #include "VireoDevices.h"
@@ -178,7 +180,41 @@ TEST_F(DataModel, RowsFollowTheListThroughResets) {
     back->setProductId(QByteArray("PRODUCT1"));
     m_devices.emitVireoDevicesChanged();
     EXPECT_EQ(model.rowCount(), 1);
-    EXPECT_EQ(resets.count(), 4);
+    // The record without a product id changed nothing shown: no reset for it.
+    EXPECT_EQ(resets.count(), 3);
+}
+
+// Status announcements repeat what the row shows most of the time: only a change a view can
+// see resets the model.
+TEST_F(DataModel, ResetsOnlyForAChangeItShows) {
+    VireoDataModel model(&m_devices, nullptr);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    VireoDevice* device = m_devices.getDevices()[0];
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        int resets;
+    };
+    const Step steps[] = {
+        {"the same status", [&] { device->setAmpStatus1(0); }, 0},
+        {"a fault", [&] { device->setAmpStatus1(1); }, 1},
+        {"a second fault, still red", [&] { device->setAmpStatus3(4); }, 0},
+        {"selected", [&] { device->setSelected(true); }, 1},
+        {"a new location", [&] { device->setLocation(QStringLiteral("Hall")); }, 1},
+        {"a new address", [&] { device->setIpAddress(QHostAddress(QStringLiteral("192.0.2.99"))); },
+         1},
+        {"a new MAC address", [&] { device->setMacAddress(QStringLiteral("00:1d:c1:00:00:99")); },
+         1},
+        {"identified again", [&] { device->setPollState(3); }, 0},
+        {"no product id", [&] { device->setProductId(QByteArray()); }, 1},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        resets.clear();
+        step.change();
+        m_devices.emitVireoDevicesChanged();
+        EXPECT_EQ(resets.count(), step.resets);
+    }
 }
 
 }  // namespace

@@ -30,6 +30,28 @@ TEST_F(Transport, RequestsLeaveFromLocalPort6) {
     EXPECT_EQ(m_fake.log()[0].from_port, QtZEB_Device::kDefaultLocalPort);
 }
 
+// Detaching closes Qt's socket; each device opened afterwards still hears from port 6.
+TEST_F(Transport, DevicesOpenedInTurnHearFromLocalPort6) {
+    sim::FakeDevice other("127.0.0.2");
+    ASSERT_TRUE(other.start());
+    VireoDevice second;
+    second.setIpAddress(QHostAddress(QStringLiteral("127.0.0.2")));
+    amp_t reply;
+    for (VireoDevice* device : {&second, &m_record, &second}) {
+        m_transport.SetDevice(nullptr);
+        m_transport.SetDevice(device);
+        ASSERT_EQ(m_transport.SendRequest(Header::MSG_GET_REQ, amp_t(), reply), 0);
+    }
+    ASSERT_EQ(sends(1), 1u);
+    ASSERT_TRUE(other.waitForDatagrams(2, std::chrono::milliseconds(500)));
+    for (const sim::LoggedDatagram& datagram : m_fake.log()) {
+        EXPECT_EQ(datagram.from_port, QtZEB_Device::kDefaultLocalPort);
+    }
+    for (const sim::LoggedDatagram& datagram : other.log()) {
+        EXPECT_EQ(datagram.from_port, QtZEB_Device::kDefaultLocalPort);
+    }
+}
+
 TEST_F(Transport, DetachedTransportFailsAtOnce) {
     VireoDevice without_address;
     for (VireoDevice* device : {static_cast<VireoDevice*>(nullptr), &without_address}) {
