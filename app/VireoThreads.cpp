@@ -39,11 +39,10 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
       m_timing(timing),
       m_interface_index(interfaceIndex),
       m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
-      m_reply_timer(new QTimer(this)),
+      m_commands(timing.reply_ms, zebController, this),
       m_poll_timer(new QTimer(this)) {
-    m_reply_timer->setObjectName(QStringLiteral("replyTimer"));
-    m_reply_timer->setSingleShot(true);
-    connect(m_reply_timer, &QTimer::timeout, this, &VireoThreads::udpTimeOut);
+    connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
+    connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
     m_poll_timer->setObjectName(QStringLiteral("pollTimer"));
     m_poll_timer->setSingleShot(true);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
@@ -59,15 +58,13 @@ VireoThreads::~VireoThreads() {
 }
 
 void VireoThreads::startThreads() {
-    m_waiting = false;
     m_awaiting = nullptr;
-    m_awaiting_address.clear();
     if (aud_env_init(&m_env) != 0) {
         qCWarning(zebController) << "the SDK environment could not be made";
         m_env = nullptr;
     }
     m_drivers->start(*this, m_env, m_interface_index);
-    openCommandSocket();
+    m_commands.open(m_timing.local_port);
     openStatusSocket();
     m_running = true;
     m_poll_timer->start(m_timing.first_tick_ms);
@@ -77,19 +74,10 @@ void VireoThreads::stopThreads() {
     QMutexLocker lock(&m_mutex);
     m_running = false;
     m_poll_timer->stop();
-    m_reply_timer->stop();
-    m_queue.clear();
-    m_waiting = false;
+    m_commands.close();
     m_awaiting = nullptr;
-    m_awaiting_address.clear();
     m_devices.clear();
     m_drivers->stop();
-    if (m_command_socket) {
-        m_command_socket->disconnect(this);
-        m_command_socket->close();
-        delete m_command_socket;
-        m_command_socket = nullptr;
-    }
     if (m_env) {
         aud_env_release(m_env);
         m_env = nullptr;
@@ -101,18 +89,6 @@ void VireoThreads::stopThreads() {
         delete m_status_socket;
         m_status_socket = nullptr;
     }
-}
-
-void VireoThreads::openCommandSocket() {
-    m_command_socket = new QUdpSocket(this);
-    if (!m_command_socket->bind(QHostAddress::AnyIPv4, m_timing.local_port)) {
-        qCWarning(zebController).noquote()
-            << QStringLiteral("command socket: UDP port %1 refused (%2); using another")
-                   .arg(m_timing.local_port)
-                   .arg(m_command_socket->errorString());
-        m_command_socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
-    }
-    connect(m_command_socket, &QUdpSocket::readyRead, this, &VireoThreads::readPendingDataGram);
 }
 
 void VireoThreads::openStatusSocket() {
@@ -251,7 +227,7 @@ OvaltaVireoRouter* VireoThreads::getRouterObj() {
 }
 
 QUdpSocket* VireoThreads::getUdpSocket() {
-    return m_command_socket;
+    return m_commands.socket();
 }
 
 // --- Identification poll ---
@@ -264,7 +240,7 @@ void VireoThreads::pollSonaventData() {
         if (g_poll_position < devices.size()) {
             VireoDevice* device = devices.at(g_poll_position);
             const identification::Outstanding outstanding{m_drivers->pendingConmonRequests(),
-                                                          !m_queue.isEmpty()};
+                                                          m_commands.hasQueued()};
             ask(device, identification::takeTurn(*device, outstanding));
         }
     }
@@ -431,49 +407,22 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
 
 void VireoThreads::sendUdpCommand(QString devName, QByteArray data, QHostAddress address,
                                   int port) {
-    m_queue.append({devName, data, address, quint16(port)});
+    m_commands.enqueue({devName, data, address, quint16(port)});
 }
 
 void VireoThreads::pumpUdpCommands() {
-    if (m_queue.isEmpty() || m_waiting || !m_command_socket) {
-        return;
-    }
-    QMutexLocker lock(&m_mutex);
-    const UdpCommand command = m_queue.takeFirst();
-    VireoDevice* device = m_devices.findByName(command.device_name, nullptr);
-    if (!device) {
-        qCInfo(zebController).noquote()
-            << QStringLiteral("text command for %1 dropped: no such device")
-                   .arg(command.device_name);
-        return;
-    }
-    identification::textCommandSent(*device);
-    m_awaiting = device;
-    m_awaiting_address = command.address;
-    m_waiting = true;
-    m_command_socket->writeDatagram(command.data, command.address, command.port);
-    lock.unlock();
-    m_reply_timer->start(m_timing.reply_ms);
+    m_commands.pump(m_mutex, [this](const UdpCommand& command) {
+        VireoDevice* device = m_devices.findByName(command.device_name, nullptr);
+        if (device) {
+            identification::textCommandSent(*device);
+            m_awaiting = device;
+        }
+        return device != nullptr;
+    });
 }
 
 void VireoThreads::readPendingDataGram() {
-    while (m_command_socket && m_command_socket->hasPendingDatagrams()) {
-        QByteArray bytes(int(qMax<qint64>(m_command_socket->pendingDatagramSize(), 0)), '\0');
-        QHostAddress sender;
-        quint16 sender_port = 0;
-        const qint64 read =
-            m_command_socket->readDatagram(bytes.data(), bytes.size(), &sender, &sender_port);
-        if (read < 0) {
-            return;
-        }
-        bytes.resize(int(read));
-        if (bytes.isEmpty()) {
-            qCWarning(zebController).noquote()
-                << QStringLiteral("reply from %1: empty datagram").arg(describe(sender));
-            continue;
-        }
-        emit DeviceResponse(sender, bytes);
-    }
+    m_commands.readPending();
 }
 
 VireoDevice* VireoThreads::findBySender(const QHostAddress& sender) const {
@@ -501,12 +450,8 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
             m_devices.emitVireoDevicesChanged();
         }
         // Only the awaited device's reply ends the wait; a late one leaves the next wait alone.
-        if (m_waiting && addr.toIPv4Address() != 0 &&
-            addr.toIPv4Address() == m_awaiting_address.toIPv4Address()) {
-            m_waiting = false;
+        if (m_commands.endWaitFrom(addr)) {
             m_awaiting = nullptr;
-            m_awaiting_address.clear();
-            m_reply_timer->stop();
         }
     }
     emit commandResponse(addr, reply.text);
@@ -514,7 +459,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
 }
 
 void VireoThreads::udpTimeOut() {
-    m_reply_timer->stop();
+    m_commands.cancelWait();
     QString timed_out;
     {
         QMutexLocker lock(&m_mutex);
@@ -524,9 +469,7 @@ void VireoThreads::udpTimeOut() {
             m_devices.emitVireoDevicesChanged();
         }
     }
-    m_waiting = false;
     m_awaiting = nullptr;
-    m_awaiting_address.clear();
     if (!timed_out.isNull()) {
         emit DeviceTimeout(timed_out);
     }

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "IdentificationPoll.h"
-#include "UdpCommand.h"
-#include "VireoDrivers.h"
+#include "TextCommandChannel.h"
 #include "VireoDevices.h"
+#include "VireoDrivers.h"
 #include "VireoThreadsTiming.h"
 #include "platform/aud_env.h"
 
@@ -93,7 +93,6 @@ public slots:
 private:
     void startThreads();
     void stopThreads();
-    void openCommandSocket();
     void openStatusSocket();
     // Arms the poll timer for one tick after the tick interval, unless one is due sooner.
     void schedulePoll();
@@ -111,12 +110,8 @@ private:
     aud_env* m_env = nullptr;
     bool m_running = false;
     VireoDevices m_devices;
-    QUdpSocket* m_command_socket = nullptr;
-    bool m_waiting = false;
+    TextCommandChannel m_commands;
     VireoDevice* m_awaiting = nullptr;
-    QHostAddress m_awaiting_address;
-    QTimer* m_reply_timer;
-    QList<UdpCommand> m_queue;
     QUdpSocket* m_status_socket = nullptr;
     QTimer* m_poll_timer;
 };

@@ -59,10 +59,10 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent, Prompts& prompts
       m_drivers(m_timing.drivers),
       m_devices(m_run),
       m_run(m_devices, m_mutex, prompts, this, m_timing.push),
-      m_reply_timer(new QTimer(this)),
+      m_commands(m_timing.reply_ms, kolvoController, this),
       m_poll_timer(new QTimer(this)) {
-    m_reply_timer->setSingleShot(true);
-    connect(m_reply_timer, &QTimer::timeout, this, &VireoThreads::udpTimeOut);
+    connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
+    connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
     m_poll_timer->setSingleShot(true);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
     connect(this, &VireoThreads::DeviceResponse, this, &VireoThreads::handleDataGram);
@@ -91,7 +91,6 @@ VireoThreads::~VireoThreads() {
 }
 
 void VireoThreads::startThreads() {
-    m_udp_waiting = false;
     m_udp_awaiting = nullptr;
     if (aud_env_init(&m_env) != 0) {
         qCWarning(kolvoController) << "the SDK environment could not be made";
@@ -105,7 +104,7 @@ void VireoThreads::startThreads() {
             &VireoThreads::updateVendorId);
     connect(m_drivers.router(), &OvaltaVireoRouter::deviceNetworkInfo, this,
             &VireoThreads::updateDeviceNetworkInfo);
-    openCommandSocket();
+    m_commands.open(m_timing.local_port);
     OvaltaVireoConmon* conmon = m_drivers.conmon();
     connect(conmon, &OvaltaVireoConmon::conmonTimeout, this, &VireoThreads::conmonTimeOut);
     connect(conmon, &OvaltaVireoConmon::productId, this, &VireoThreads::handleProductId);
@@ -121,35 +120,15 @@ void VireoThreads::stopThreads() {
     QMutexLocker lock(&m_mutex);
     m_running = false;
     m_poll_timer->stop();
-    m_reply_timer->stop();
-    m_queue.clear();
-    m_udp_waiting = false;
+    m_commands.close();
     m_udp_awaiting = nullptr;
     // Deleting a record or a driver also drops the record's channel-name connections.
     m_devices.clearDevices();
     m_drivers.stop(this);
-    if (m_command_socket) {
-        m_command_socket->disconnect(this);
-        m_command_socket->close();
-        delete m_command_socket;
-        m_command_socket = nullptr;
-    }
     if (m_env) {
         aud_env_release(m_env);
         m_env = nullptr;
     }
-}
-
-void VireoThreads::openCommandSocket() {
-    m_command_socket = new QUdpSocket(this);
-    if (!m_command_socket->bind(QHostAddress::AnyIPv4, m_timing.local_port)) {
-        qCInfo(kolvoController).noquote()
-            << QStringLiteral("command socket: UDP port %1 refused (%2); using another")
-                   .arg(m_timing.local_port)
-                   .arg(m_command_socket->errorString());
-        m_command_socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0);
-    }
-    connect(m_command_socket, &QUdpSocket::readyRead, this, &VireoThreads::readPendingDataGram);
 }
 
 void VireoThreads::restart() {
@@ -279,7 +258,7 @@ OvaltaVireoRouter* VireoThreads::getRouterObj() {
 }
 
 QUdpSocket* VireoThreads::getUdpSocket() {
-    return m_command_socket;
+    return m_commands.socket();
 }
 
 // --- Identification poll ---
@@ -341,7 +320,7 @@ void VireoThreads::takeTurn(VireoDevice* device) {
             }
             break;
         case VireoDevice::kPollWaiting:
-            if (m_drivers.pendingConmonRequests() == 0 && m_queue.isEmpty()) {
+            if (m_drivers.pendingConmonRequests() == 0 && !m_commands.hasQueued()) {
                 device->setPollState(VireoDevice::kPollStart);
             }
             break;
@@ -508,43 +487,22 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
 
 void VireoThreads::sendUdpCommand(QString devName, QByteArray data, QHostAddress address,
                                   int port) {
-    m_queue.append({devName, data, address, quint16(port)});
+    m_commands.enqueue({devName, data, address, quint16(port)});
 }
 
 void VireoThreads::pumpUdpCommands() {
-    if (m_queue.isEmpty() || m_udp_waiting || !m_command_socket) {
-        return;
-    }
-    QMutexLocker lock(&m_mutex);
-    const UdpCommand command = m_queue.takeFirst();
-    VireoDevice* device = m_devices.findDeviceByName(command.device_name, nullptr);
-    if (!device) {
-        qCInfo(kolvoController).noquote()
-            << QStringLiteral("text command for %1 dropped: no such device")
-                   .arg(command.device_name);
-        return;
-    }
-    device->setTimeoutCount(uint8_t(device->getTimeoutCount() + 1));
-    m_udp_awaiting = device;
-    m_udp_waiting = true;
-    m_command_socket->writeDatagram(command.data, command.address, command.port);
-    lock.unlock();
-    m_reply_timer->start(m_timing.reply_ms);
+    m_commands.pump(m_mutex, [this](const UdpCommand& command) {
+        VireoDevice* device = m_devices.findDeviceByName(command.device_name, nullptr);
+        if (device) {
+            device->setTimeoutCount(uint8_t(device->getTimeoutCount() + 1));
+            m_udp_awaiting = device;
+        }
+        return device != nullptr;
+    });
 }
 
 void VireoThreads::readPendingDataGram() {
-    while (m_command_socket && m_command_socket->hasPendingDatagrams()) {
-        QByteArray bytes(int(qMax<qint64>(m_command_socket->pendingDatagramSize(), 0)), '\0');
-        QHostAddress sender;
-        const qint64 read = m_command_socket->readDatagram(bytes.data(), bytes.size(), &sender);
-        if (read < 0) {
-            return;
-        }
-        bytes.resize(int(read));
-        if (!bytes.isEmpty()) {
-            emit DeviceResponse(sender, bytes);
-        }
-    }
+    m_commands.readPending();
 }
 
 VireoDevice* VireoThreads::findBySender(const QHostAddress& sender) const {
@@ -580,7 +538,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
             device->setPollState(VireoDevice::kPollProductId);
             changed = true;
         }
-        m_udp_waiting = false;
+        m_commands.endWait();
         m_udp_awaiting = nullptr;
     }
     if (changed) {
@@ -591,7 +549,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
 }
 
 void VireoThreads::udpTimeOut() {
-    m_reply_timer->stop();
+    m_commands.cancelWait();
     bool found = false;
     {
         QMutexLocker lock(&m_mutex);
@@ -604,7 +562,6 @@ void VireoThreads::udpTimeOut() {
             }
             found = true;
         }
-        m_udp_waiting = false;
         m_udp_awaiting = nullptr;
     }
     if (found) {

@@ -12,7 +12,7 @@
 
 #include "Prompts.h"
 #include "SdkDriverSet.h"
-#include "UdpCommand.h"
+#include "TextCommandChannel.h"
 #include "UpdateRun.h"
 #include "VireoDevice.h"
 #include "VireoDevices.h"
@@ -100,7 +100,6 @@ private:
     void stopThreads();
     // Stop, pause, start; whether or not a run is on.
     void restart();
-    void openCommandSocket();
     // Arms the one poll timer for a tick after the tick interval, unless one is due sooner.
     void schedulePoll();
     void pumpUdpCommands();
@@ -119,12 +118,9 @@ private:
     bool m_running = false;
     VireoDevices m_devices;
     UpdateRun m_run;
-    QUdpSocket* m_command_socket = nullptr;
-    bool m_udp_waiting = false;
+    TextCommandChannel m_commands;
     QPointer<VireoDevice> m_udp_awaiting;
-    QTimer* m_reply_timer;
     QTimer* m_poll_timer;
-    QList<UdpCommand> m_queue;
 };
 
 }  // namespace kolvo
