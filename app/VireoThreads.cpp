@@ -40,11 +40,9 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
       m_interface_index(interfaceIndex),
       m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
       m_commands(timing.reply_ms, zebController, this),
-      m_poll_timer(new QTimer(this)) {
+      m_poll_timer(new PollTimer(m_timing.tick_ms, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
-    m_poll_timer->setObjectName(QStringLiteral("pollTimer"));
-    m_poll_timer->setSingleShot(true);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
     connect(this, &VireoThreads::DeviceResponse, this, &VireoThreads::handleDataGram);
     startThreads();
@@ -66,14 +64,12 @@ void VireoThreads::startThreads() {
     m_drivers->start(*this, m_env, m_interface_index);
     m_commands.open(m_timing.local_port);
     openStatusSocket();
-    m_running = true;
-    m_poll_timer->start(m_timing.first_tick_ms);
+    m_poll_timer->run(m_timing.first_tick_ms);
 }
 
 void VireoThreads::stopThreads() {
     QMutexLocker lock(&m_mutex);
-    m_running = false;
-    m_poll_timer->stop();
+    m_poll_timer->halt();
     m_commands.close();
     m_awaiting = nullptr;
     m_devices.clear();
@@ -121,15 +117,6 @@ void VireoThreads::refresh() {
 void VireoThreads::changeNetwork(int idx) {
     m_interface_index = idx;
     refresh();
-}
-
-void VireoThreads::schedulePoll() {
-    if (!m_running) {
-        return;
-    }
-    if (!m_poll_timer->isActive() || m_poll_timer->remainingTime() > m_timing.tick_ms) {
-        m_poll_timer->start(m_timing.tick_ms);
-    }
 }
 
 // --- Device arrival and departure ---
@@ -248,9 +235,7 @@ void VireoThreads::pollSonaventData() {
     if (g_poll_position >= m_devices.getDevices().size()) {
         g_poll_position = 0;
     }
-    if (m_running) {
-        m_poll_timer->start(m_timing.tick_ms);
-    }
+    m_poll_timer->next();
 }
 
 // Called with the mutex held.
@@ -338,7 +323,7 @@ void VireoThreads::reqFirmwareVersion(VireoDevice* device) {
 
 void VireoThreads::afterConmonReply(identification::ReplyUse use) {
     if (use != identification::ReplyUse::OutOfTurn) {
-        schedulePoll();
+        m_poll_timer->schedule();
     }
 }
 
@@ -400,7 +385,7 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
     if (found) {
         emit DeviceTimeout(dev_name);
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 // --- Text commands ---
@@ -455,7 +440,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         }
     }
     emit commandResponse(addr, reply.text);
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::udpTimeOut() {
@@ -473,7 +458,7 @@ void VireoThreads::udpTimeOut() {
     if (!timed_out.isNull()) {
         emit DeviceTimeout(timed_out);
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 // --- Amplifier status ---

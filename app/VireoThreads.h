@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "IdentificationPoll.h"
+#include "PollTimer.h"
 #include "TextCommandChannel.h"
 #include "VireoDevices.h"
 #include "VireoDrivers.h"
@@ -94,8 +95,6 @@ private:
     void startThreads();
     void stopThreads();
     void openStatusSocket();
-    // Arms the poll timer for one tick after the tick interval, unless one is due sooner.
-    void schedulePoll();
     void ask(VireoDevice* device, identification::Question question);
     void readLocation(VireoDevice* device);
     void sendConmonRequest(VireoDevice* device, identification::Question question);
@@ -108,10 +107,9 @@ private:
     QMutex m_mutex;
     std::unique_ptr<VireoDrivers> m_drivers;
     aud_env* m_env = nullptr;
-    bool m_running = false;
     VireoDevices m_devices;
     TextCommandChannel m_commands;
     VireoDevice* m_awaiting = nullptr;
     QUdpSocket* m_status_socket = nullptr;
-    QTimer* m_poll_timer;
+    PollTimer* m_poll_timer;
 };

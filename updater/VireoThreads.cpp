@@ -60,10 +60,9 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent, Prompts& prompts
       m_devices(m_run),
       m_run(m_devices, m_mutex, prompts, this, m_timing.push),
       m_commands(m_timing.reply_ms, kolvoController, this),
-      m_poll_timer(new QTimer(this)) {
+      m_poll_timer(new PollTimer(m_timing.tick_ms, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
-    m_poll_timer->setSingleShot(true);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
     connect(this, &VireoThreads::DeviceResponse, this, &VireoThreads::handleDataGram);
 
@@ -112,14 +111,12 @@ void VireoThreads::startThreads() {
     connect(conmon, &OvaltaVireoConmon::vireoInfo, this, &VireoThreads::handleVireoInfo);
     connect(conmon, &OvaltaVireoConmon::mcuVersion, this, &VireoThreads::handleMCUVersion);
     m_drivers.startAll();
-    m_running = true;
-    m_poll_timer->start(m_timing.first_tick_ms);
+    m_poll_timer->run(m_timing.first_tick_ms);
 }
 
 void VireoThreads::stopThreads() {
     QMutexLocker lock(&m_mutex);
-    m_running = false;
-    m_poll_timer->stop();
+    m_poll_timer->halt();
     m_commands.close();
     m_udp_awaiting = nullptr;
     // Deleting a record or a driver also drops the record's channel-name connections.
@@ -148,15 +145,6 @@ void VireoThreads::refresh() {
 void VireoThreads::changeNetwork(int idx) {
     m_interface_index = idx;
     refresh();
-}
-
-void VireoThreads::schedulePoll() {
-    if (!m_running) {
-        return;
-    }
-    if (!m_poll_timer->isActive() || m_poll_timer->remainingTime() > m_timing.tick_ms) {
-        m_poll_timer->start(m_timing.tick_ms);
-    }
 }
 
 // --- Device arrival and departure ---
@@ -278,9 +266,7 @@ void VireoThreads::pollSonaventData() {
     if (g_poll_position >= count) {
         g_poll_position = 0;
     }
-    if (m_running) {
-        m_poll_timer->start(m_timing.tick_ms);
-    }
+    m_poll_timer->next();
 }
 
 void VireoThreads::takeTurn(VireoDevice* device) {
@@ -397,7 +383,7 @@ void VireoThreads::handleVireoInfo(QString dev_name, QString model_name) {
             m_devices.refresh();
         }
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::handleProductId(QByteArray id, QString dev_name, uint32_t modelVer,
@@ -428,7 +414,7 @@ void VireoThreads::handleProductId(QByteArray id, QString dev_name, uint32_t mod
             }
         }
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::handleMacAddress(QString dev_name, QString mac) {
@@ -447,7 +433,7 @@ void VireoThreads::handleMacAddress(QString dev_name, QString mac) {
             m_devices.refresh();
         }
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::handleMCUVersion(QString dev_name, uint32_t mcuVer) {
@@ -464,7 +450,7 @@ void VireoThreads::handleMCUVersion(QString dev_name, uint32_t mcuVer) {
             m_devices.refresh();
         }
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::conmonTimeOut(QString dev_name) {
@@ -480,7 +466,7 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
         m_devices.refresh();
         emit DeviceTimeout();
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 // --- Text commands ---
@@ -545,7 +531,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         m_devices.refresh();
     }
     emit commandResponse(addr, reply.text);
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 void VireoThreads::udpTimeOut() {
@@ -568,7 +554,7 @@ void VireoThreads::udpTimeOut() {
         m_devices.refresh();
         emit DeviceTimeout();
     }
-    schedulePoll();
+    m_poll_timer->schedule();
 }
 
 // --- The update run ---

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "PollTimer.h"
 #include "Prompts.h"
 #include "SdkDriverSet.h"
 #include "TextCommandChannel.h"
@@ -100,8 +101,6 @@ private:
     void stopThreads();
     // Stop, pause, start; whether or not a run is on.
     void restart();
-    // Arms the one poll timer for a tick after the tick interval, unless one is due sooner.
-    void schedulePoll();
     void pumpUdpCommands();
     // One device's turn; called with the mutex held.
     void takeTurn(VireoDevice* device);
@@ -115,12 +114,11 @@ private:
     QMutex m_mutex;
     SdkDriverSet m_drivers;
     aud_env* m_env = nullptr;
-    bool m_running = false;
     VireoDevices m_devices;
     UpdateRun m_run;
     TextCommandChannel m_commands;
     QPointer<VireoDevice> m_udp_awaiting;
-    QTimer* m_poll_timer;
+    PollTimer* m_poll_timer;
 };
 
 }  // namespace kolvo
