@@ -8,6 +8,7 @@
 
 #include "AmpStatus.h"
 #include "ControllerLog.h"
+#include "DatagramRead.h"
 #include "QtZEB_Device.h"
 #include "RouterModel.h"
 #include "SdkVireoDrivers.h"
@@ -464,25 +465,18 @@ void VireoThreads::udpTimeOut() {
 // --- Amplifier status ---
 
 void VireoThreads::handleAmpStatusNotify() {
-    while (m_status_socket && m_status_socket->hasPendingDatagrams()) {
-        QByteArray bytes(int(qMax<qint64>(m_status_socket->pendingDatagramSize(), 0)), '\0');
-        QHostAddress sender;
-        const qint64 read = m_status_socket->readDatagram(bytes.data(), bytes.size(), &sender);
-        if (read < 0) {
-            return;
-        }
-        bytes.resize(int(read));
+    readEachDatagram(m_status_socket, [this](QHostAddress& sender, QByteArray& bytes) {
         if (bytes.isEmpty()) {
             qCWarning(zebController).noquote()
                 << QStringLiteral("status from %1: empty datagram").arg(describe(sender));
-            continue;
+            return;
         }
         VireoDevice* device = findBySender(sender);
         if (!device) {
             qCInfo(zebController).noquote()
                 << QStringLiteral("status from %1: no device has this address")
                        .arg(describe(sender));
-            continue;
+            return;
         }
         const AmpStatusDatagram status = parseAmpStatus(bytes);
         if (status.rejected > 0) {
@@ -498,5 +492,5 @@ void VireoThreads::handleAmpStatusNotify() {
             device->setAmpStatus3(line.status3);
             m_devices.emitVireoDevicesChanged();
         }
-    }
+    });
 }

@@ -1,5 +1,7 @@
 #include "TextCommandChannel.h"
 
+#include "DatagramRead.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTimer>
@@ -66,21 +68,14 @@ void TextCommandChannel::pump(QMutex& mutex, const std::function<bool(const UdpC
 }
 
 void TextCommandChannel::readPending() {
-    while (m_socket && m_socket->hasPendingDatagrams()) {
-        QByteArray bytes(int(qMax<qint64>(m_socket->pendingDatagramSize(), 0)), '\0');
-        QHostAddress sender;
-        const qint64 read = m_socket->readDatagram(bytes.data(), bytes.size(), &sender);
-        if (read < 0) {
-            return;
-        }
-        bytes.resize(int(read));
+    readEachDatagram(m_socket, [this](QHostAddress& sender, QByteArray& bytes) {
         if (bytes.isEmpty()) {
             qCWarning(m_category).noquote()
                 << QStringLiteral("reply from %1: empty datagram").arg(describe(sender));
-            continue;
+            return;
         }
         emit datagram(sender, bytes);
-    }
+    });
 }
 
 void TextCommandChannel::endWait() {
