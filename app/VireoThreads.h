@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QHostAddress>
-#include <QList>
 #include <QMutex>
 #include <QString>
 #include <QWidget>
@@ -21,7 +20,6 @@
 class BrowserModel;
 class OvaltaVireoConmon;
 class OvaltaVireoRouter;
-class QTimer;
 class QUdpSocket;
 class RouterModel;
 class VireoDevice;

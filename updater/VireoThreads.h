@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QHostAddress>
-#include <QList>
 #include <QMutex>
 #include <QPointer>
 #include <QString>
@@ -23,7 +22,6 @@
 class BrowserModel;
 class OvaltaVireoConmon;
 class OvaltaVireoRouter;
-class QTimer;
 class QUdpSocket;
 class RouterModel;
 
