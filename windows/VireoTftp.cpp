@@ -44,7 +44,8 @@ void VireoTftp::start(VireoDevice* device, const QString& path) {
     m_path = path;
     QFile file(path);
     const bool read = file.open(QIODevice::ReadOnly);
-    const QByteArray image = read ? file.readAll() : QByteArray();
+    // One byte past the limit tells an image that is too large without reading all of it.
+    const QByteArray image = read ? file.read(TftpTransfer::kMaxImageSize + 1) : QByteArray();
     file.close();
     m_num_blocks = int((image.size() + kBlockSize - 1) / kBlockSize);
     if (!read || image.isEmpty() || !TftpTransfer::fits(image.size()) || !device) {
