@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 
-class RouterModel;
+#include "RouterModel.h"
 
 namespace kolvo {
 
@@ -93,7 +94,7 @@ private:
     int m_progress_value = kNoProgress;
     bool m_selected = false;
     int m_poll_state = kPollNotUpdatable;
-    RouterModel* m_router_model = nullptr;
+    QPointer<RouterModel> m_router_model;  // the router driver's record; gone when it closes
     uint8_t m_timeout_count = 0;
     uint32_t m_capabilities = 0;
 };

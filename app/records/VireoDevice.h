@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 
-class RouterModel;
+#include "RouterModel.h"
 
 // What discovery, identification and the amplifier status notifications learned of one
 // device, and the device's identification poll state.
@@ -78,7 +79,7 @@ private:
     uint32_t m_firmware_version = 0;
     uint32_t m_mcu_version = 0;
     int m_poll_state = kPollIgnored;
-    RouterModel* m_router_model = nullptr;
+    QPointer<RouterModel> m_router_model;  // the router driver's record; gone when it closes
     uint8_t m_timeout_count = 0;
     int m_amp_status1 = 0;
     int m_amp_status2 = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <memory>
 
 #include "RouterModel.h"
 #include "VireoDevice.h"
@@ -44,6 +45,17 @@ TEST(VireoDevice, KeepsOnlyTheRouterModelOfItsName) {
     EXPECT_EQ(device.getRouterModel(), nullptr);
     device.txChannelsChanged(&own);
     EXPECT_EQ(device.getRouterModel(), &own);
+}
+
+TEST(VireoDevice, ForgetsARouterModelThatIsGone) {
+    VireoDevice device;
+    device.setName(QStringLiteral("AMP-1"));
+    auto router = std::make_unique<RouterModel>();
+    router->setDeviceName(QStringLiteral("AMP-1"));
+    device.rxChannelsChanged(router.get());
+    ASSERT_EQ(device.getRouterModel(), router.get());
+    router.reset();
+    EXPECT_EQ(device.getRouterModel(), nullptr);
 }
 
 TEST(VireoDevices, SameNameTwiceGivesOneRecord) {
