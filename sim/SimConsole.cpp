@@ -1,4 +1,5 @@
 #include "SimConsole.h"
+#include "HexText.h"
 
 #include <arpa/inet.h>
 
@@ -34,16 +35,6 @@ bool isStatusTriple(const std::string& text) {
         ++count;
     }
     return count == 3 && text.back() != ',';
-}
-
-std::string hex(const Bytes& bytes) {
-    std::string text;
-    char byte[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(byte, sizeof byte, text.empty() ? "%02X" : " %02X", b);
-        text += byte;
-    }
-    return text;
 }
 
 // Printable, with control characters escaped.
@@ -90,9 +81,9 @@ std::string setLine(const std::string& device, const DecodedFrame& frame) {
     const auto message = messageOf(frame.header.payload_type);
     if (!message) {
         return line + "payload type " + std::to_string(frame.header.payload_type) + " [" +
-               hex(frame.payload) + "]";
+               hexText(frame.payload) + "]";
     }
-    line += message->GetTypeName() + " [" + hex(frame.payload) + "] ";
+    line += message->GetTypeName() + " [" + hexText(frame.payload) + "] ";
     if (message->ParsePartialFromArray(frame.payload.data(), int(frame.payload.size()))) {
         return line + "{" + message->ShortDebugString() + "}";
     }

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "FakeNetwork.h"
+#include "FastDriverSettings.h"
+#include "HexText.h"
 #include "IdentificationPoll.h"
 #include "Timing.h"
 #include "VireoDevice.h"
@@ -35,28 +37,8 @@ VireoThreadsTiming fastTiming() {
     timing.first_refresh_ms = -1;
     timing.refresh_pause_ms = 0;
     timing.location_wait_ms = 200;
-    timing.drivers.cmm.cycle_ms = 10;
-    timing.drivers.browse.timing.cycle_ms = 10;
-    timing.drivers.router.cycle.cycle_ms = 10;
-    timing.drivers.router.poll_ms = 50;
-    timing.drivers.router.open_sleep_ms = 0;
-    timing.drivers.router.update_sleep_ms = 0;
-    timing.drivers.conmon.timing.cycle_ms = 10;
-    timing.drivers.conmon.deadline_ms = 1000;
+    timing.drivers = fastDriverSettings();
     return timing;
-}
-
-std::string hex(const wire::Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (uint8_t byte : bytes) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
 }
 
 class ControllerNetwork : public ::testing::Test {
@@ -106,8 +88,8 @@ protected:
                 continue;
             }
             std::vector<std::string>& sent = bodies[wire::textAt(datagram, 20, 32)];
-            if (std::find(sent.begin(), sent.end(), hex(message->body)) == sent.end()) {
-                sent.push_back(hex(message->body));
+            if (std::find(sent.begin(), sent.end(), sim::hexText(message->body)) == sent.end()) {
+                sent.push_back(sim::hexText(message->body));
             }
         }
         return bodies;

@@ -31,6 +31,8 @@
 #include "FakeNetwork.h"
 #include "FakePrompts.h"
 #include "FakeVireoServices.h"
+#include "FastDriverSettings.h"
+#include "HexText.h"
 #include "PushLog.h"
 #include "TestImages.h"
 #include "Timing.h"
@@ -58,33 +60,13 @@ kolvo::VireoThreadsTiming fastTiming(int ack_timeout_ms) {
     timing.reply_ms = 100;
     timing.first_refresh_ms = -1;
     timing.refresh_pause_ms = 0;
-    timing.drivers.cmm.cycle_ms = 10;
-    timing.drivers.browse.timing.cycle_ms = 10;
-    timing.drivers.router.cycle.cycle_ms = 10;
-    timing.drivers.router.poll_ms = 50;
-    timing.drivers.router.open_sleep_ms = 0;
-    timing.drivers.router.update_sleep_ms = 0;
-    timing.drivers.conmon.timing.cycle_ms = 10;
-    timing.drivers.conmon.deadline_ms = 1000;
+    timing.drivers = fastDriverSettings();
     timing.push.command_pause_ms = 100;
     timing.push.ack_timeout_ms = ack_timeout_ms;
     timing.push.resend_pause_ms = 10;
     timing.push.end_pause_ms = 10;
     timing.push.refresh_interval_ms = 0;
     return timing;
-}
-
-std::string hex(const sim::Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (uint8_t byte : bytes) {
-        if (!text.empty()) {
-            text += ' ';
-        }
-        text += digits[byte >> 4];
-        text += digits[byte & 15];
-    }
-    return text;
 }
 
 // A "Solano" module of the maker with product id 01 00 0C FF 00 00 00 07 and version 1.0.
@@ -265,8 +247,9 @@ protected:
             if (!message || message->vendor_id != wire::kStandardVendor) {
                 continue;
             }
-            if (std::find(bodies.begin(), bodies.end(), hex(message->body)) == bodies.end()) {
-                bodies.push_back(hex(message->body));
+            if (std::find(bodies.begin(), bodies.end(), sim::hexText(message->body)) ==
+                bodies.end()) {
+                bodies.push_back(sim::hexText(message->body));
             }
         }
         return bodies;
@@ -336,9 +319,9 @@ TEST_F(Program, IdentifiesLoadsAndUpdatesThreeDevicesInArrivalOrder) {
     const auto expected = cleanPush(m_image);
     // Write request, blocks 1 to 3 of 256 bytes and 4 of 232.
     ASSERT_EQ(expected.size(), 6u);
-    EXPECT_EQ(hex(expected[1]), "00 02 00 00 66 77 5F 74 65 73 74 2E 62 69 6E 00 00");
+    EXPECT_EQ(sim::hexText(expected[1]), "00 02 00 00 66 77 5F 74 65 73 74 2E 62 69 6E 00 00");
     EXPECT_EQ(expected[4].size(), 260u);
-    EXPECT_EQ(hex(sim::Bytes(expected[5].begin(), expected[5].begin() + 8)),
+    EXPECT_EQ(sim::hexText(sim::Bytes(expected[5].begin(), expected[5].begin() + 8)),
               "00 03 00 04 0F 10 11 12");
     EXPECT_EQ(expected[5].size(), 236u);
     for (const char* name : {"A", "B", "C"}) {
