@@ -15,21 +15,43 @@ QByteArray modelBytes(const QString& model) {
     return bytes;
 }
 
-bool fits(const dsp_t& settings, const std::vector<int>& band_counts) {
-    if (settings.channel_size() < int(band_counts.size()) ||
-        !std::isfinite(settings.pink_gen().level())) {
+bool whole(const dsp_pass_filter_t& filter) {
+    return filter.has_bypass() && filter.has_freq();
+}
+
+bool whole(const dsp_peq_t& band) {
+    return band.has_bypass() && band.has_freq() && band.has_gain() && band.has_q() &&
+           std::isfinite(band.gain()) && std::isfinite(band.q());
+}
+
+bool whole(const channel_t& channel, int bands) {
+    const dsp_input_t& input = channel.input();
+    const dsp_output_t& output = channel.output();
+    if (!input.has_gain() || !input.has_delay_ms() || !std::isfinite(input.gain()) ||
+        !whole(channel.high_pass_filter()) || !whole(channel.low_pass_filter()) ||
+        !output.has_mute() || !output.has_invert() || !output.has_gain() ||
+        !std::isfinite(output.gain()) || channel.peq_size() < bands) {
         return false;
     }
-    for (int c = 0; c < int(band_counts.size()); ++c) {
-        const channel_t& channel = settings.channel(c);
-        if (channel.peq_size() < band_counts[c] || !std::isfinite(channel.input().gain()) ||
-            !std::isfinite(channel.output().gain())) {
+    for (int b = 0; b < bands; ++b) {
+        if (!whole(channel.peq(b))) {
             return false;
         }
-        for (int b = 0; b < band_counts[c]; ++b) {
-            if (!std::isfinite(channel.peq(b).gain()) || !std::isfinite(channel.peq(b).q())) {
-                return false;
-            }
+    }
+    return true;
+}
+
+bool fits(const dsp_t& settings, const Controls& controls) {
+    const dsp_pinkgen_t& pink = settings.pink_gen();
+    if (!settings.has_ch1_slave() || !settings.has_ch2_slave_a() || !settings.has_ch2_slave_b() ||
+        (controls.input_type && !settings.has_channel_input()) || !pink.has_enable() ||
+        !pink.has_level() || !std::isfinite(pink.level()) ||
+        settings.channel_size() < int(controls.band_counts.size())) {
+        return false;
+    }
+    for (int c = 0; c < int(controls.band_counts.size()); ++c) {
+        if (!whole(settings.channel(c), controls.band_counts[c])) {
+            return false;
         }
     }
     return true;
@@ -55,11 +77,10 @@ bool isFor(const QByteArray& file, const QString& model) {
     return file.size() >= kHeaderSize && header(file) == modelBytes(model);
 }
 
-bool read(const QByteArray& file, const QString& model, const std::vector<int>& band_counts,
-          dsp_t* settings) {
+bool read(const QByteArray& file, const QString& model, const Controls& controls, dsp_t* settings) {
     return isFor(file, model) &&
            settings->ParseFromArray(file.constData() + kHeaderSize, file.size() - kHeaderSize) &&
-           fits(*settings, band_counts);
+           fits(*settings, controls);
 }
 
 }  // namespace presetfile

@@ -22,9 +22,18 @@ QString modelName(const QByteArray& file);
 // True when the file is one of this model's: its header is the name padded to 32 bytes. A name
 // longer than 32 bytes matches no file.
 bool isFor(const QByteArray& file, const QString& model);
-// The settings of a file for the model, when they parse, hold at least one channel per entry of
-// `band_counts` with at least that many bands, and every level and Q is a finite number.
-bool read(const QByteArray& file, const QString& model, const std::vector<int>& band_counts,
-          dsp_t* settings);
+
+// The controls a file is applied to: the bands of each channel shown, and whether the input
+// type is shown.
+struct Controls {
+    std::vector<int> band_counts;
+    bool input_type = false;
+};
+
+// The settings of a file for the model, when they parse and hold every value applied to the
+// controls, so that a cut file is refused: the three slave flags (every page writes them), the
+// pink noise, the input type where shown, and at least one channel per entry of `band_counts`
+// with all its values and at least that many whole bands; every level and Q a finite number.
+bool read(const QByteArray& file, const QString& model, const Controls& controls, dsp_t* settings);
 
 }  // namespace presetfile

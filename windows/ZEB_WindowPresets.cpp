@@ -5,16 +5,20 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QSpinBox>
 #include <QTimer>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 
 #include "DspMath.h"
 #include "PresetFile.h"
 #include "Prompts.h"
 #include "VireoDevice.h"
 #include "WidgetLoading.h"
+#include "WindowLog.h"
 #include "ZEB_Window.h"
 #include "frmPresets.h"
 
@@ -39,6 +43,21 @@ bool loadChanged(DoubleSpinnerSliderLink& link, double& value) {
     }
     link.setValue(value);
     return true;
+}
+
+// Replaces the file with the bytes or leaves it as it was: they go to a temporary file beside
+// it, renamed over it only when every byte was written (QSaveFile would rename a short file
+// too). Returns why a write failed; a file that cannot be opened is passed over silently.
+QString saveWhole(const QString& name, const QByteArray& bytes) {
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return {};
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        // Qt's error text is not set yet after a failed flush; the system's is.
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return file.commit() ? QString() : file.errorString();
 }
 
 }  // namespace
@@ -95,9 +114,9 @@ void ZEB_Window::openPresetDialogSaveFile() {
     const size_t body = dsp.ByteSizeLong();
     bytes.resize(presetfile::kHeaderSize + int(body));
     dsp.SerializePartialToArray(bytes.data() + presetfile::kHeaderSize, int(body));
-    QFile file(name);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(bytes);
+    const QString failure = saveWhole(name, bytes);
+    if (!failure.isEmpty()) {
+        qCWarning(zebWindow).noquote() << "preset file" << name << "not saved:" << failure;
     }
 }
 
@@ -130,12 +149,13 @@ bool ZEB_Window::presetLoadFile(QByteArray data) {
     if (!m_current || !m_device) {
         return false;
     }
-    std::vector<int> band_counts;
+    presetfile::Controls controls;
+    controls.input_type = m_current->widgets->singleInput != nullptr;
     for (int c = 0; c < m_current->numChannels; ++c) {
-        band_counts.push_back(m_current->channels[c].bandCount());
+        controls.band_counts.push_back(m_current->channels[c].bandCount());
     }
     dsp_t preset;
-    if (!presetfile::read(data, m_device->getModelName(), band_counts, &preset)) {
+    if (!presetfile::read(data, m_device->getModelName(), controls, &preset)) {
         return false;
     }
     applyPreset(preset);

@@ -400,6 +400,42 @@ TEST_F(Loader, SilentDeviceAndVanishedRecordFail) {
     EXPECT_TRUE(m_prompts.shown.back().informative.isEmpty());
 }
 
+// Cut between its last fields, the file still parses: every device refuses it and is sent
+// nothing but the reads of attaching.
+TEST_F(Loader, CutFileFailsEveryDevice) {
+    const QByteArray whole = presetFile(richPreset());
+    std::vector<int> cuts;
+    for (int size = 33; size < whole.size(); ++size) {
+        dsp_t body;
+        if (body.ParseFromArray(whole.constData() + 32, size - 32) && body.channel_size() == 2) {
+            cuts.push_back(size);
+        }
+    }
+    ASSERT_EQ(cuts.size(), 4u);
+    for (const int size : cuts) {
+        SCOPED_TRACE(size);
+        QFile file(m_file);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(whole.left(size));
+        file.close();
+        Mdsl_Window* loader = openLoader();
+        const DevList& list = *loader->devList();
+        ASSERT_EQ(list.rowCount(), 3);
+        button(loader, "select_all_pushButton")->click();
+        run(loader, 4);
+        for (int row = 0; row < list.rowCount(); ++row) {
+            EXPECT_EQ(list.row(row)->getStatus(), MdslDev::kFailed) << row;
+        }
+        for (auto& [name, fake] : m_fakes) {
+            EXPECT_TRUE(setRequestsOf(*fake).empty()) << name;
+            EXPECT_TRUE(textCommandsOf(*fake).empty()) << name;
+        }
+        ASSERT_FALSE(m_prompts.shown.empty());
+        EXPECT_EQ(m_prompts.shown.back().text, kFailed);
+        loader->close();
+    }
+}
+
 // While A is being stored, B is unticked and C ticked: B is skipped, C served.
 TEST_F(Loader, TicksChangedDuringARunCount) {
     Mdsl_Window* loader = openLoader();

@@ -83,10 +83,12 @@ inline QByteArray presetFile(const dsp_t& dsp) {
     return bytes;
 }
 
-// The device state of richDsp() as a file holds it: Q in octaves.
+// The device state of richDsp() as a file holds it: every value the window writes, Q in
+// octaves.
 inline dsp_t richPreset() {
     dsp_t preset = richDsp();
     for (channel_t& channel : *preset.mutable_channel()) {
+        channel.mutable_low_pass_filter()->set_bypass(false);
         for (dsp_peq_t& band : *channel.mutable_peq()) {
             band.set_q(float(0.75 + 0.25 * band.band_id()));
         }

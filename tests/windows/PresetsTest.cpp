@@ -1,11 +1,18 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QRadioButton>
 #include <QTest>
 
+#include <sys/resource.h>
+
+#include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstring>
+#include <functional>
 #include <limits>
 
 #include "DspMath.h"
@@ -16,6 +23,42 @@
 namespace {
 
 using sim::FakeFault;
+
+// While it lives, no file of this process can grow past `bytes` (writes beyond fail with EFBIG
+// instead of raising SIGXFSZ), and the "zeb.window" log lines are collected.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        lines().clear();
+        m_handler = qInstallMessageHandler(collect);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_limit);
+        rlimit lower = m_limit;
+        lower.rlim_cur = bytes;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lower), 0);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_limit);
+        std::signal(SIGXFSZ, m_signal);
+        qInstallMessageHandler(m_handler);
+    }
+
+    static QStringList& lines() {
+        static QStringList seen;
+        return seen;
+    }
+
+private:
+    static void collect(QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QLatin1String(context.category) == QLatin1String("zeb.window")) {
+            lines() << text;
+        }
+    }
+
+    rlimit m_limit{};
+    QtMessageHandler m_handler = nullptr;
+    void (*m_signal)(int) = nullptr;
+};
 
 class WindowPresets : public WindowFixture {
 protected:
@@ -100,6 +143,97 @@ TEST_F(WindowPresets, BadFilesAreRefusedWithoutTouchingAnything) {
     }
     EXPECT_TRUE(m_fake.log().empty());
     EXPECT_EQ(gain->value(), -7.5);
+}
+
+TEST_F(WindowPresets, FailedSaveLeavesTheOldFileAndNothingElse) {
+    m_fake.setDsp(richDsp());
+    attach();
+    const QString path = save(QStringLiteral("keep")) + QStringLiteral(".pset");
+    const QByteArray old = read(path);
+    widget<QDoubleSpinBox>("SpinBoxFullChBand2GainCh1")->setValue(-7.5);
+    const QStringList only_old = {QStringLiteral("keep.pset")};
+    const auto files = [this] {
+        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    };
+    {
+        const FileSizeLimit limit(rlim_t(old.size() / 2));
+        save(QStringLiteral("keep"));
+        EXPECT_EQ(read(path), old);
+        EXPECT_EQ(files(), only_old);
+        save(QStringLiteral("fresh"));
+        EXPECT_EQ(files(), only_old);
+        const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
+        EXPECT_EQ(FileSizeLimit::lines(),
+                  QStringList({QStringLiteral("preset file %1 not saved: %2").arg(path, reason),
+                               QStringLiteral("preset file %1 not saved: %2")
+                                   .arg(m_dir.filePath(QStringLiteral("fresh.pset")), reason)}));
+    }
+    save(QStringLiteral("keep"));
+    const QByteArray saved = read(path);
+    EXPECT_EQ(saved.size(), old.size());
+    EXPECT_NE(saved, old);
+}
+
+// Every value the window applies must be in the file: without it the field's default would
+// go to the device. Values the window does not apply may be missing.
+TEST_F(WindowPresets, FileLackingAnyAppliedValueIsRefused) {
+    m_fake.setDsp(richDsp());
+    attach();
+    const QByteArray good = read(save(QStringLiteral("good")) + QStringLiteral(".pset"));
+    dsp_t base;
+    ASSERT_TRUE(base.ParseFromArray(good.constData() + 32, good.size() - 32));
+    using Edit = std::function<void(dsp_t&)>;
+    const auto channel = [](dsp_t& dsp) { return dsp.mutable_channel(1); };
+    const auto band = [](dsp_t& dsp) { return dsp.mutable_channel(1)->mutable_peq(7); };
+    const Edit missing[] = {
+        [](dsp_t& dsp) { dsp.clear_ch1_slave(); },
+        [](dsp_t& dsp) { dsp.clear_ch2_slave_a(); },
+        [](dsp_t& dsp) { dsp.clear_ch2_slave_b(); },
+        [](dsp_t& dsp) { dsp.clear_channel_input(); },
+        [](dsp_t& dsp) { dsp.clear_pink_gen(); },
+        [](dsp_t& dsp) { dsp.mutable_pink_gen()->clear_enable(); },
+        [](dsp_t& dsp) { dsp.mutable_pink_gen()->clear_level(); },
+        [&](dsp_t& dsp) { channel(dsp)->clear_input(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_input()->clear_gain(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_input()->clear_delay_ms(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_high_pass_filter()->clear_bypass(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_high_pass_filter()->clear_freq(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_low_pass_filter()->clear_bypass(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_low_pass_filter()->clear_freq(); },
+        [&](dsp_t& dsp) { channel(dsp)->clear_output(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_output()->clear_mute(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_output()->clear_invert(); },
+        [&](dsp_t& dsp) { channel(dsp)->mutable_output()->clear_gain(); },
+        [&](dsp_t& dsp) { band(dsp)->clear_bypass(); },
+        [&](dsp_t& dsp) { band(dsp)->clear_freq(); },
+        [&](dsp_t& dsp) { band(dsp)->clear_gain(); },
+        [&](dsp_t& dsp) { band(dsp)->clear_q(); },
+    };
+    for (size_t i = 0; i < std::size(missing); ++i) {
+        dsp_t cut = base;
+        missing[i](cut);
+        m_fake.clearLog();
+        EXPECT_FALSE(m_window->presetLoadFile(presetFile(cut))) << i;
+        EXPECT_TRUE(m_fake.log().empty()) << i;
+    }
+
+    // Not applied, so not needed: filter types, monitors, levels, bands and channels beyond.
+    dsp_t more = base;
+    more.set_monitor_ch1(true);
+    more.mutable_channel(0)->mutable_high_pass_filter()->set_type(dsp_pass_filter_t::BESSEL);
+    more.mutable_channel(0)->mutable_output()->set_measured_rms_level(-20.0f);
+    *more.mutable_channel(1)->add_peq() = base.channel(1).peq(0);
+    *more.add_channel() = base.channel(0);
+    dsp_t fewer = more;
+    fewer.clear_monitor_ch1();
+    fewer.mutable_channel(0)->mutable_high_pass_filter()->clear_type();
+    fewer.mutable_channel(0)->mutable_output()->clear_measured_rms_level();
+    fewer.mutable_channel(2)->clear_input();
+    fewer.mutable_channel(1)->mutable_peq(8)->clear_q();
+    m_fake.clearLog();
+    EXPECT_TRUE(m_window->presetLoadFile(presetFile(more)));
+    EXPECT_TRUE(m_window->presetLoadFile(presetFile(fewer)));
+    EXPECT_TRUE(m_fake.log().empty());
 }
 
 TEST_F(WindowPresets, LongModelNameIsCutToTheHeaderAndMatchesNoDevice) {
@@ -233,5 +367,66 @@ TEST_F(WindowPresets, SlotDialogs) {
     EXPECT_EQ(m_fake.log().front().bytes,
               sim::Bytes({'L', 'O', 'A', 'D', 'P', 'R', 'E', 'S', 'E', 'T', ' ', '0', '\r'}));
 }
+
+struct Page {
+    const char* name;
+    bool full_bandwidth;
+    const char* model;
+    int channels;
+    int parsing_cuts;  // cuts whose rest parses with every channel shown
+};
+
+std::ostream& operator<<(std::ostream& out, const Page& page) {
+    return out << page.name;
+}
+
+class TruncatedPresets : public WindowFixture, public ::testing::WithParamInterface<Page> {
+protected:
+    TruncatedPresets() : WindowFixture(GetParam().full_bandwidth) {
+        m_record.setModelName(QString::fromLatin1(GetParam().model));
+    }
+};
+
+// A file cut anywhere is refused with nothing sent, also where the cut falls between fields
+// and the rest still parses; the whole file still loads.
+TEST_P(TruncatedPresets, EveryCutOfASavedFileIsRefused) {
+    m_fake.setDsp(richDsp());
+    attach();
+    QTemporaryDir dir;
+    m_prompts.file_name = dir.filePath(QStringLiteral("page"));
+    m_window->openPresetDialogSaveFile();
+    QFile saved(m_prompts.file_name + QStringLiteral(".pset"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray whole = saved.readAll();
+    ASSERT_GT(whole.size(), 32);
+
+    int parsed = 0;
+    for (int size = 0; size < whole.size(); ++size) {
+        dsp_t body;
+        parsed += size >= 32 && body.ParseFromArray(whole.constData() + 32, size - 32) &&
+                  body.channel_size() >= GetParam().channels;
+        m_fake.clearLog();
+        EXPECT_FALSE(m_window->presetLoadFile(whole.left(size))) << size;
+        EXPECT_TRUE(m_fake.log().empty()) << size;
+    }
+    EXPECT_EQ(parsed, GetParam().parsing_cuts);
+
+    m_fake.setDsp(deviceDsp());
+    m_window->syncToDevice();
+    EXPECT_TRUE(m_window->presetLoadFile(whole));
+    dsp_t expected = richDsp();
+    if (!GetParam().full_bandwidth) {
+        expected.clear_ch1_slave();
+        expected.clear_ch2_slave_b();
+        expected.clear_channel_input();
+    }
+    EXPECT_EQ(presetFields(m_fake.dsp(), GetParam().channels),
+              presetFields(expected, GetParam().channels));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pages, TruncatedPresets,
+                         ::testing::Values(Page{"FullBandwidth", true, "ZEB-4X50", 2, 4},
+                                           Page{"BiAmp", false, "ZEB-2X100", 1, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
