@@ -401,6 +401,9 @@ void FakeConfigService::send(DgcpHeader header, const Bytes& body) {
     if (fault == FakeCmmFault::kItemPastBody && content.size() >= 2) {
         content.resize(content.size() - 2);
     }
+    if (fault == FakeCmmFault::kNoBody) {
+        content.clear();
+    }
     if (fault == FakeCmmFault::kWrongSequence) {
         ++header.seqnum;
     }

@@ -45,6 +45,7 @@ enum class FakeCmmFault {
     kOversized,       // padded to 1473 bytes, the length field matching
     kOffsetPastBody,  // the root's last slot points 2 bytes past the body
     kItemPastBody,    // the body cut 2 bytes short: its last item ends past it
+    kNoBody,          // the header alone
 };
 
 // The local Vireo configuration service: dgcp2 on one UDP socket of 127.0.0.1, on its own

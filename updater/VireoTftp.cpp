@@ -38,9 +38,11 @@ VireoTftp::VireoTftp(UpdateContext& context, const QString& path, const QByteArr
       m_transfer(timing.retry_limit),
       m_receive_buffer(kMaxDatagram, '\0') {
     m_transfer.setImage(TftpTransfer::Bytes(image.begin(), image.end()));
+    // The time-out and the pauses are minimums: a coarse timer may end them 5 % early.
     m_ack_timer->setSingleShot(true);
+    m_ack_timer->setTimerType(Qt::PreciseTimer);
     m_resend_timer->setSingleShot(true);
-    m_resend_timer->setTimerType(Qt::PreciseTimer);  // the pause after "FWUPDATE" is a minimum
+    m_resend_timer->setTimerType(Qt::PreciseTimer);
     m_refresh_timer->setSingleShot(true);
     connect(m_ack_timer.get(), &QTimer::timeout, this, &VireoTftp::handleTftpTimeout);
     connect(m_resend_timer.get(), &QTimer::timeout, this, &VireoTftp::processFirmwareUpdates);

@@ -21,8 +21,11 @@ VireoTftp::VireoTftp(QWidget* window, const Timing& timing)
       m_resend_timer(std::make_unique<QTimer>()),
       m_transfer(timing.retry_limit) {
     m_socket->bind(QHostAddress::Any, m_timing.local_port);
+    // The time-out and the pauses are minimums: a coarse timer may end them 5 % early.
     m_ack_timer->setSingleShot(true);
+    m_ack_timer->setTimerType(Qt::PreciseTimer);
     m_resend_timer->setSingleShot(true);
+    m_resend_timer->setTimerType(Qt::PreciseTimer);
     connect(m_ack_timer.get(), &QTimer::timeout, this, &VireoTftp::handleTftpTimeout);
     connect(m_resend_timer.get(), &QTimer::timeout, this, &VireoTftp::processFirmwareUpdates);
     connect(this, &VireoTftp::deviceResponse, this, &VireoTftp::handleDatagram);

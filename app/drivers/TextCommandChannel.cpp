@@ -19,6 +19,8 @@ TextCommandChannel::TextCommandChannel(int reply_ms, Category category, QObject*
     : QObject(parent), m_reply_ms(reply_ms), m_category(category), m_reply_timer(new QTimer(this)) {
     m_reply_timer->setObjectName(QStringLiteral("replyTimer"));
     m_reply_timer->setSingleShot(true);
+    // A coarse timer may end the wait 5 % early.
+    m_reply_timer->setTimerType(Qt::PreciseTimer);
 }
 
 void TextCommandChannel::open(quint16 local_port) {

@@ -309,6 +309,83 @@ TEST_F(Push, LostAndDuplicatedAcknowledgementsCostLittle) {
     }
 }
 
+// A device that never answers is sent the write request once at the end of the pause after
+// "FWUPDATE", then again after each time-out and the pause before a resend, and is given up
+// at the time-out after the last try it may have.
+struct ScheduleCase {
+    const char* name;
+    VireoTftp::Timing timing;
+};
+
+VireoTftp::Timing withRetryLimit(int limit) {
+    VireoTftp::Timing timing;
+    timing.retry_limit = limit;
+    return timing;
+}
+
+// The product's timings a tenth as long, with its number of tries: given up at 2.5 s.
+VireoTftp::Timing tenthOfTheProductTimings() {
+    VireoTftp::Timing timing;
+    timing.command_pause_ms /= 10;
+    timing.ack_timeout_ms /= 10;
+    timing.resend_pause_ms /= 10;
+    return timing;
+}
+
+void PrintTo(const ScheduleCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class PushSchedule : public Push, public ::testing::WithParamInterface<ScheduleCase> {};
+
+TEST_P(PushSchedule, SilentDeviceIsAskedOnScheduleAndGivenUpOnTime) {
+    const VireoTftp::Timing& timing = GetParam().timing;
+    device("B")->setSelected(false);
+    device("C")->setSelected(false);
+    m_a.setSilent(true);
+    std::chrono::steady_clock::time_point given_up;
+    m_stand.boxes.answer = [&](QDialog&) {
+        given_up = std::chrono::steady_clock::now();
+        return int(QMessageBox::Ok);
+    };
+    const QByteArray image = testImage(1000, testHeader());
+    makePusher(image, timing);
+    QSignalSpy finished(m_pusher.get(), &VireoTftp::finishedUpdates);
+    m_pusher->startFirmwareUpdates();
+    ASSERT_TRUE(finished.wait(30000));
+
+    const auto log = m_a.log();
+    ASSERT_EQ(log.size(), size_t(timing.retry_limit) + 2);
+    EXPECT_EQ(log[0].bytes, bytesOf("FWUPDATE\r"));
+    // Times from "FWUPDATE", in milliseconds.
+    const auto since_command = [&](std::chrono::steady_clock::time_point when) {
+        return double(std::chrono::duration_cast<std::chrono::microseconds>(when - log[0].when)
+                          .count()) /
+               1000;
+    };
+    const int period_ms = timing.ack_timeout_ms + timing.resend_pause_ms;
+    for (size_t k = 1; k < log.size(); ++k) {
+        EXPECT_EQ(log[k].bytes, cleanPush(image)[1]) << k;
+        EXPECT_NEAR(since_command(log[k].when), timing.command_pause_ms + period_ms * double(k - 1),
+                    50)
+            << "write request " << k;
+    }
+    EXPECT_EQ(boxTexts(), std::vector<QString>({kContinueBox}));
+    EXPECT_NEAR(since_command(given_up),
+                timing.command_pause_ms + period_ms * timing.retry_limit + timing.ack_timeout_ms,
+                50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Timings, PushSchedule,
+                         ::testing::Values(
+                             // Write requests at 2.0, 4.1 and 6.2 s, given up at 8.2 s.
+                             ScheduleCase{"ProductTimingsThreeTries", withRetryLimit(2)},
+                             // Eleven write requests, given up at 25.0 s / 10.
+                             ScheduleCase{"TenthOfTheProductTimings", tenthOfTheProductTimings()}),
+                         [](const ::testing::TestParamInfo<ScheduleCase>& info) {
+                             return info.param.name;
+                         });
+
 // The run pushes the bytes it checked when the image was loaded.
 TEST_F(RunFixture, FileChangedAfterLoadingIsPushedAsLoaded) {
     sim::FakeDevice fake("127.0.0.11");

@@ -32,7 +32,7 @@ QByteArray pattern(int size) {
 
 class Tftp : public ::testing::Test {
 protected:
-    explicit Tftp(int ack_timeout_ms = 1000) : m_ack_timeout_ms(ack_timeout_ms) {}
+    explicit Tftp(const VireoTftp::Timing& timing = shortTiming()) : m_tftp(nullptr, timing) {}
 
     void SetUp() override {
         ASSERT_TRUE(m_fake.start());
@@ -78,11 +78,10 @@ protected:
         return steps;
     }
 
-    const int m_ack_timeout_ms;
     QTemporaryDir m_dir;
     sim::FakeDevice m_fake{"127.0.0.1"};
     VireoDevice m_record;
-    VireoTftp m_tftp{nullptr, shortTiming(m_ack_timeout_ms)};
+    VireoTftp m_tftp;
     QSignalSpy m_finished{&m_tftp, &VireoTftp::finishedUpdate};
     QSignalSpy m_failed{&m_tftp, &VireoTftp::errorPerformingUpdate};
     QSignalSpy m_progress{&m_tftp, &VireoTftp::updateProgress};
@@ -130,7 +129,7 @@ TEST_F(Tftp, CommandThenWriteRequestWithTheBareFileName) {
 // Pushes that wait out time-outs.
 class TftpTimeouts : public Tftp {
 protected:
-    TftpTimeouts() : Tftp(100) {}
+    TftpTimeouts() : Tftp(shortTiming(100)) {}
 };
 
 TEST_F(TftpTimeouts, LostOrWrongAcknowledgementsAreRecovered) {
@@ -155,6 +154,39 @@ TEST_F(TftpTimeouts, SixSilentTimeoutsFail) {
     EXPECT_EQ(progress().back(), std::make_pair(0, 3));
     EXPECT_EQ(m_fake.log().size(), 1u + 6u);  // the command, then the write request six times
     EXPECT_FALSE(busy_at_end);
+}
+
+// The product's time-out and resend pause, with two tries and a pause after "FWUPDATE" of
+// 2 s in place of 10 s.
+class TftpProductTimings : public Tftp {
+protected:
+    static VireoTftp::Timing twoTries() {
+        VireoTftp::Timing timing;
+        timing.command_pause_ms = 2000;
+        timing.retry_limit = 1;
+        return timing;
+    }
+
+    TftpProductTimings() : Tftp(twoTries()) {}
+};
+
+TEST_F(TftpProductTimings, SilentDeviceIsAskedAt2And4Point1SecondsAndFailsAt6Point1) {
+    m_fake.setSilent(true);
+    std::chrono::steady_clock::time_point failed_at;
+    QObject::connect(&m_tftp, &VireoTftp::errorPerformingUpdate,
+                     [&](VireoDevice*) { failed_at = std::chrono::steady_clock::now(); });
+    m_tftp.start(&m_record, writeImage(pattern(600)));
+    ASSERT_TRUE(m_failed.wait(10000));
+    const auto log = m_fake.log();
+    ASSERT_EQ(log.size(), 3u);  // the command, then the write request twice
+    const auto since_command = [&](std::chrono::steady_clock::time_point when) {
+        return double(std::chrono::duration_cast<std::chrono::microseconds>(when - log[0].when)
+                          .count()) /
+               1000;
+    };
+    EXPECT_NEAR(since_command(log[1].when), 2000, 50);
+    EXPECT_NEAR(since_command(log[2].when), 4100, 50);
+    EXPECT_NEAR(since_command(failed_at), 6100, 50);
 }
 
 TEST_F(Tftp, ImagesThatCannotBePushedFailBeforeTheCommand) {

@@ -179,16 +179,17 @@ void cmm_client_on_event(dgcp2_client* transport, const dgcp2_event_info* event)
         event->message &&
         dgcp_header_get_seqnum(event->request) == dgcp_header_get_seqnum(event->message)) {
         const uint16_t opcode = dgcp_header_get_opcode(event->request);
+        // A body that cannot be read is logged and changes nothing; the response status alone
+        // gives the result.
         const Handler handler = handlerFor(opcode, DGCP2_CHANGE_RESPONSE);
-        const aud_error_t read = handler ? handler(client, event->message, &changes) : 0;
+        if (handler) {
+            handler(client, event->message, &changes);
+        }
         if (client->pending == pending) {
             client->pending = nullptr;
         }
         changes |= CMM_CHANGE_REQUEST;
         result = cmm_status_to_error(dgcp_header_get_status(event->message));
-        if (result == AUD_SUCCESS) {
-            result = read;
-        }
     }
     if ((bits & DGCP2_CHANGE_EVENT) && event->message) {
         const Handler handler =

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
+
+#include <vector>
 
 #include "TextCommandChannel.h"
 
@@ -102,6 +105,32 @@ TEST_F(TextCommandChannelTest, EndWaitLeavesTheTimerAndCloseForgetsEverything) {
     EXPECT_FALSE(channel.replyTimer()->isActive());
     channel.pump(mutex, [](const UdpCommand&) { return true; });
     EXPECT_FALSE(channel.isWaiting());
+}
+
+// Unanswered commands, each sent at another phase of the clock: the reply time-out never
+// ends before its 250 ms (a coarse timer may end it up to 12 ms early).
+TEST(TextCommandReplyTimeOut, EndsNeitherEarlyNorLate) {
+    QMutex mutex;
+    TextCommandChannel channel(250, channelTest);
+    channel.open(0);
+    QUdpSocket silent;
+    ASSERT_TRUE(silent.bind(kLoopback, 0));
+    QElapsedTimer clock;
+    std::vector<qint64> waited_us;
+    QObject::connect(channel.replyTimer(), &QTimer::timeout,
+                     [&] { waited_us.push_back(clock.nsecsElapsed() / 1000); });
+    for (int i = 0; i < 8; ++i) {
+        QTest::qWait(10 + 37 * i);
+        channel.endWait();
+        channel.enqueue({QStringLiteral("a"), "VERSION\r", kLoopback, silent.localPort()});
+        clock.start();
+        channel.pump(mutex, [](const UdpCommand&) { return true; });
+        QTRY_COMPARE_WITH_TIMEOUT(waited_us.size(), size_t(i + 1), 2000);
+    }
+    for (const qint64 waited : waited_us) {
+        EXPECT_GE(waited, 250000);
+        EXPECT_LT(waited, 300000);
+    }
 }
 
 TEST_F(TextCommandChannelTest, EveryNonEmptyDatagramIsHandedOnWithItsSender) {

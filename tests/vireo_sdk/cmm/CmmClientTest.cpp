@@ -206,6 +206,27 @@ TEST_F(CmmClient, ASetConfigRefusedAsNotConnectedGives40) {
     EXPECT_TRUE(cmm_status_equal(cmm_client_get_status(client_), &before));
 }
 
+// The response status gives the result; a state body that cannot be read is only logged.
+TEST_F(CmmClient, ASetConfigAcceptedWithoutAReadableStateCompletesWith0) {
+    connect();
+    const cmm_status before = *cmm_client_get_status(client_);
+    service_.setDeviceName("Changed");
+    for (const FakeCmmFault fault :
+         {FakeCmmFault::kNoBody, FakeCmmFault::kOffsetPastBody, FakeCmmFault::kItemPastBody}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        changes_.clear();
+        env_.clear();
+        service_.scriptFault(CMM_OPCODE_SET_CONFIG, fault);
+        ASSERT_EQ(setConfig(u"Wi-Fi"), AUD_SUCCESS);
+        ASSERT_TRUE(pump([this] { return !cmm_client_request_pending(client_); }));
+        ASSERT_EQ(changes_.size(), 1u);
+        EXPECT_EQ(changes_[0].changes, unsigned{CMM_CHANGE_REQUEST});
+        EXPECT_EQ(changes_[0].result, AUD_SUCCESS);
+        EXPECT_TRUE(env_.logged("Error reading state"));
+        EXPECT_TRUE(cmm_status_equal(cmm_client_get_status(client_), &before));
+    }
+}
+
 TEST_F(CmmClient, ARefusedConnectEndsWithTheMappedStatus) {
     service_.setConnectStatus(130);
     ASSERT_EQ(init(service_.port()), AUD_SUCCESS);
