@@ -263,7 +263,7 @@ void ZEB_Window::openPresetDialogLoadDevice() {
 
 void ZEB_Window::waitProcessingEvents(int ms) {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
