@@ -272,8 +272,7 @@ std::string FakeDevice::answerText(const std::string& command) {
         return {};
     }
     if (command == "VERSION\r") {
-        return "ACK VERSION=" + std::to_string(m_version_major) + "." +
-               std::to_string(m_version_minor);
+        return "ACK VERSION=" + versionLocked();
     }
     const bool save = startsWith(command, "SAVEPRESET ");
     if ((save || startsWith(command, "LOADPRESET ")) && command.size() >= 12 &&
@@ -387,6 +386,9 @@ FakeDevice::Reply FakeDevice::answerFrame(const DecodedFrame& request) {
         return reply;
     }
     fillFromState(*body, *state);
+    if (m_meters && state == &m_dsp) {
+        m_meters->fill(static_cast<dsp_t&>(*body), m_dsp);
+    }
     reply.payload = serialize(*body);
     return reply;
 }
@@ -489,6 +491,20 @@ void FakeDevice::setVersion(int major, int minor) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_version_major = major;
     m_version_minor = minor;
+}
+
+std::string FakeDevice::versionText() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return versionLocked();
+}
+
+std::string FakeDevice::versionLocked() const {
+    return std::to_string(m_version_major) + "." + std::to_string(m_version_minor);
+}
+
+void FakeDevice::setMeterLevels(float centre_db, float swing_db, uint32_t seed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_meters.emplace(centre_db, swing_db, seed);
 }
 
 bool FakeDevice::hasPresetSlot(int slot) const {

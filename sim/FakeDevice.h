@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include <netinet/in.h>
 
 #include "FakeFault.h"
+#include "FakeMeters.h"
 #include "FakeWire.h"
 #include "qz_amp.pb.h"
 #include "qz_dbg.pb.h"
@@ -73,6 +75,10 @@ public:
     dbg_t dbg() const;
     void setDbg(const dbg_t& dbg);
     void setVersion(int major, int minor);
+    // The version "VERSION\r" reports, "major.minor".
+    std::string versionText() const;
+    // DSP reads report measured levels as FakeMeters does (unset: as the state holds them).
+    void setMeterLevels(float centre_db, float swing_db, uint32_t seed);
     bool hasPresetSlot(int slot) const;
 
     // Firmware receiver: "FWUPDATE\r" enters update mode; the image ends with the first block
@@ -116,6 +122,7 @@ private:
     // `answered`: whether a reply went out.
     bool handle(const Bytes& datagram, const sockaddr_in& from, bool& answered);
     std::string answerText(const std::string& command);
+    std::string versionLocked() const;  // under m_mutex
     bool isFirmwarePacket(const Bytes& datagram) const;
     bool handleFirmware(const Bytes& datagram, const FakeFault& fault, const sockaddr_in& from);
     Reply answerFrame(const DecodedFrame& request);
@@ -145,6 +152,7 @@ private:
     std::map<int, dsp_t> m_preset_slots;
     int m_version_major = 1;
     int m_version_minor = 0;
+    std::optional<FakeMeters> m_meters;
     bool m_silent = false;
     std::deque<FakeFault> m_faults;
     std::vector<LoggedDatagram> m_log;

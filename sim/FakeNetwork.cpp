@@ -98,7 +98,8 @@ FakeNetwork::FakeNetwork(std::vector<FakeNetworkDevice> devices, FakeNetworkOpti
     : m_specs(std::move(devices)),
       m_options(std::move(options)),
       m_conmon(m_options.conmon_port),
-      m_config(m_options.config_port) {
+      m_config(m_options.config_port),
+      m_left(m_specs.size(), false) {
     std::string mdns_address = m_options.mdns_address;
     if (mdns_address.empty()) {
         mdns_address = addressOf(m_options.controller_interface);
@@ -177,13 +178,32 @@ bool FakeNetwork::start() {
     return true;
 }
 
-void FakeNetwork::leave(size_t index) {
+bool FakeNetwork::leave(size_t index) {
+    if (m_left.at(index)) {
+        return false;
+    }
+    m_left[index] = true;
     m_mdns->removeDevice(hostOf(m_specs.at(index)));
     m_devices.at(index)->sendStatusEvery(std::chrono::milliseconds(0), {});
     m_devices.at(index)->setSilent(true);
     if (index < m_routed.size()) {
         m_routing.setSilent(size_t(m_routed[index]), true);
     }
+    return true;
+}
+
+bool FakeNetwork::join(size_t index) {
+    if (!m_left.at(index)) {
+        return false;
+    }
+    m_left[index] = false;
+    const FakeNetworkDevice& spec = m_specs[index];
+    m_devices[index]->setSilent(spec.faults.control_silent);
+    if (index < m_routed.size()) {
+        m_routing.setSilent(size_t(m_routed[index]), spec.faults.routing_silent);
+    }
+    m_mdns->addDevice(advertised(spec));
+    return true;
 }
 
 void FakeNetwork::stop() {

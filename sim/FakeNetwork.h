@@ -75,8 +75,13 @@ public:
     // the network was started before.
     bool start();
     void stop();
-    // The device leaves: goodbyes for its services, then silence on every protocol.
-    void leave(size_t index);
+    // The device leaves: goodbyes for its services, then silence on every protocol. False
+    // when it has left already.
+    bool leave(size_t index);
+    // A device that left comes back: its services announced again, answering as before it
+    // left (its status announcements are the caller's). False when it has not left.
+    bool join(size_t index);
+    bool hasLeft(size_t index) const { return m_left.at(index); }
 
     size_t size() const { return m_specs.size(); }
     const FakeNetworkDevice& spec(size_t index) const { return m_specs.at(index); }
@@ -98,6 +103,7 @@ private:
     FakeConfigService m_config;
     FakeArcpResponder m_routing;
     std::vector<int> m_routed;  // each started device's index in the ARCP responder
+    std::vector<bool> m_left;   // by device index
     bool m_started = false;
 };
 

@@ -104,21 +104,21 @@ SimCommand parseSimCommand(const std::string& line) {
     words >> command.device >> argument >> extra;
     if (verb == "quit" && command.device.empty()) {
         command.kind = SimCommand::kQuit;
-    } else if (verb == "leave" && !command.device.empty() && argument.empty()) {
-        command.kind = SimCommand::kLeave;
+    } else if ((verb == "leave" || verb == "join") && !command.device.empty() && argument.empty()) {
+        command.kind = verb == "leave" ? SimCommand::kLeave : SimCommand::kJoin;
     } else if (verb == "status" && !command.device.empty() && isStatusTriple(argument) &&
                extra.empty()) {
         command.kind = SimCommand::kStatus;
         command.status = "amp " + argument;
     } else {
         command.kind = SimCommand::kInvalid;
-        command.error = "commands: status NAME a,b,c | leave NAME | quit";
+        command.error = "commands: status NAME a,b,c | leave NAME | join NAME | quit";
     }
     return command;
 }
 
 std::vector<std::string> reportLines(const std::string& device, const LoggedDatagram& datagram,
-                                     bool answered) {
+                                     bool answered, const std::string& version) {
     const Bytes& bytes = datagram.bytes;
     if (bytes.empty()) {
         return {};
@@ -129,7 +129,7 @@ std::vector<std::string> reportLines(const std::string& device, const LoggedData
         std::vector<std::string> lines{device + " text " + quoted(bytes) + sender};
         static const std::string kVersion = "VERSION\r";
         if (answered && std::string(bytes.begin(), bytes.end()) == kVersion) {
-            lines.push_back(device + " answered VERSION");
+            lines.push_back(device + " answered VERSION " + version);
         }
         return lines;
     }

@@ -14,6 +14,7 @@ struct SimCommand {
         kNone,     // an empty line
         kStatus,   // status NAME a,b,c: the device announces "amp a,b,c" from now on
         kLeave,    // leave NAME: goodbye, then silence
+        kJoin,     // join NAME: a device that left comes back
         kQuit,     // quit
         kInvalid,  // anything else; `error` says why
     };
@@ -26,10 +27,10 @@ struct SimCommand {
 SimCommand parseSimCommand(const std::string& line);
 
 // The lines printed for a datagram a device received: a set request (its payload in hex and
-// decoded) and a text command, each with its sender, and "answered VERSION" when the device
-// answered that one.
+// decoded) and a text command, each with its sender, and "answered VERSION" with `version`
+// when the device answered that one.
 std::vector<std::string> reportLines(const std::string& device, const LoggedDatagram& datagram,
-                                     bool answered);
+                                     bool answered, const std::string& version);
 
 // Whether zeb-sim may put a device or service at this IPv4 address: 127.0.0.0/8 and
 // 192.0.2.0/24 only.

@@ -1,12 +1,15 @@
 // zeb-sim: a whole simulated Vireo network for ZEB_Control, from the fakes of this folder.
 //   zeb-sim [--devices N] [--interface NAME] [--first-address A] [--status-period-ms MS]
+//   zeb-sim --write-image PATH [--version MAJOR.MINOR]
 // N amplifiers of the maker (default 8) of two models (one per page of the device window),
 // and one of another maker, named "ZEB-AMP-01" on, at consecutive addresses from A (default
 // 192.0.2.10; they must exist, e.g. on zeb0-p); the mDNS responder on NAME (default zeb0, the
 // application's interface), the conmon and configuration services on 127.0.0.1. Every device
-// announces its status every MS (default 5000), staggered. Prints a line per set request and
-// text command (with its sender) and per answered "VERSION". Standard input: status NAME a,b,c /
-// leave NAME / quit.
+// announces its status every MS (default 5000), staggered, and its meters read about -20 dBFS.
+// Prints a line per set request and text command (with its sender) and per answered "VERSION"
+// (with the version). Standard input: status NAME a,b,c / leave NAME / join NAME / quit.
+// --write-image writes a firmware image that the simulated devices take (default version
+// 2.0) and exits.
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -14,6 +17,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeFirmwareImage.h"
 #include "FakeNetwork.h"
 #include "SimConsole.h"
 
@@ -32,6 +37,10 @@ struct Options {
     std::string interface = "zeb0";
     std::string first_address = "192.0.2.10";
     int status_period_ms = 5000;
+    std::string write_image;  // a path: write the image and exit
+    int image_major = 2;
+    int image_minor = 0;
+    bool image_version_given = false;
 };
 
 struct Model {
@@ -41,6 +50,8 @@ struct Model {
 const Model kModels[] = {{"ZEB-2X100", false}, {"ZEB-4X50", true}};
 const char kForeignMaker[] = "Sonarix";
 const char kGreen[] = "amp 0,0,0";
+constexpr float kMeterCentreDb = -20.0f;
+constexpr float kMeterSwingDb = 3.0f;
 
 int g_stop_pipe[2] = {-1, -1};
 std::mutex g_print;
@@ -55,7 +66,8 @@ void print(const std::string& line) {
 [[noreturn]] void usage(const char* problem) {
     std::fprintf(stderr,
                  "zeb-sim: %s\nusage: zeb-sim [--devices N] [--interface NAME] "
-                 "[--first-address A] [--status-period-ms MS]\n",
+                 "[--first-address A] [--status-period-ms MS]\n"
+                 "       zeb-sim --write-image PATH [--version MAJOR.MINOR]\n",
                  problem);
     std::exit(2);
 }
@@ -67,6 +79,18 @@ int number(const char* text, int min, int max, const char* what) {
         usage(what);
     }
     return int(value);
+}
+
+// "MAJOR.MINOR", each 0 to 127.
+void imageVersion(const std::string& text, Options& options) {
+    const size_t dot = text.find('.');
+    const char* problem = "--version takes MAJOR.MINOR, each 0 to 127";
+    if (dot == std::string::npos) {
+        usage(problem);
+    }
+    options.image_major = number(text.substr(0, dot).c_str(), 0, 127, problem);
+    options.image_minor = number(text.substr(dot + 1).c_str(), 0, 127, problem);
+    options.image_version_given = true;
 }
 
 Options parse(int argc, char** argv) {
@@ -86,9 +110,16 @@ Options parse(int argc, char** argv) {
         } else if (option == "--status-period-ms") {
             options.status_period_ms =
                 number(value, 100, 3600000, "--status-period-ms takes 100 to 3600000");
+        } else if (option == "--write-image") {
+            options.write_image = value;
+        } else if (option == "--version") {
+            imageVersion(value, options);
         } else {
             usage(("unknown option " + option).c_str());
         }
+    }
+    if (options.image_version_given && options.write_image.empty()) {
+        usage("--version goes with --write-image");
     }
     return options;
 }
@@ -172,14 +203,36 @@ std::vector<sim::FakeNetworkDevice> devicesOf(const Options& options) {
     return devices;
 }
 
+// Writes the image; the process's exit status.
+int writeImage(const Options& options) {
+    const sim::FakeFirmwareImage image =
+        sim::FakeFirmwareImage::forSimDevices(options.image_major, options.image_minor);
+    const sim::Bytes bytes = image.bytes();
+    FILE* file = std::fopen(options.write_image.c_str(), "wb");
+    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!file || std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "zeb-sim: cannot write %s: %s\n", options.write_image.c_str(),
+                     std::strerror(errno));
+        return 1;
+    }
+    std::string product_id;
+    for (uint8_t byte : image.product_id) {
+        product_id += std::to_string(byte);
+    }
+    print("zeb-sim: wrote " + options.write_image + ": version " + std::to_string(image.major) +
+          "." + std::to_string(image.minor) + ", product id " + product_id + ", manufacturer " +
+          image.manufacturer);
+    return 0;
+}
+
 void onSignal(int) {
     const char byte = 0;
     (void)::write(g_stop_pipe[1], &byte, 1);
 }
 
-// Runs one line of standard input; false for quit.
+// Runs one line of standard input; false for quit. `statuses`: what each device announces.
 bool runCommand(sim::FakeNetwork& network, const std::string& line,
-                std::chrono::milliseconds period) {
+                std::chrono::milliseconds period, std::vector<std::string>& statuses) {
     const sim::SimCommand command = sim::parseSimCommand(line);
     if (command.kind == sim::SimCommand::kNone) {
         return true;
@@ -196,12 +249,20 @@ bool runCommand(sim::FakeNetwork& network, const std::string& line,
         print("zeb-sim: no device " + command.device);
         return true;
     }
+    const size_t at = size_t(index);
     if (command.kind == sim::SimCommand::kStatus) {
-        network.device(size_t(index)).sendStatusEvery(period, command.status);
+        statuses[at] = command.status;
+        if (!network.hasLeft(at)) {
+            network.device(at).sendStatusEvery(period, command.status);
+        }
         print(command.device + " status \"" + command.status + "\"");
+    } else if (command.kind == sim::SimCommand::kLeave) {
+        print(command.device + (network.leave(at) ? " left" : " has left already"));
+    } else if (network.join(at)) {
+        network.device(at).sendStatusEvery(period, statuses[at]);
+        print(command.device + " joined");
     } else {
-        network.leave(size_t(index));
-        print(command.device + " left");
+        print(command.device + " has not left");
     }
     return true;
 }
@@ -210,6 +271,9 @@ bool runCommand(sim::FakeNetwork& network, const std::string& line,
 
 int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
+    if (!options.write_image.empty()) {
+        return writeImage(options);
+    }
     const std::string interface_address = addressOf(options.interface);
     if (!sim::isSimAddress(interface_address)) {
         usage(
@@ -230,8 +294,10 @@ int main(int argc, char** argv) {
         system.set_num_channels(2);
         device.setSystem(system);
         device.setDsp(dsp);
-        device.setObserver([name](const sim::LoggedDatagram& datagram, bool answered) {
-            for (const std::string& line : sim::reportLines(name, datagram, answered)) {
+        device.setMeterLevels(kMeterCentreDb, kMeterSwingDb, uint32_t(i + 1));
+        device.setObserver([name, &device](const sim::LoggedDatagram& datagram, bool answered) {
+            for (const std::string& line :
+                 sim::reportLines(name, datagram, answered, device.versionText())) {
                 print(line);
             }
         });
@@ -254,6 +320,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto period = std::chrono::milliseconds(options.status_period_ms);
+    std::vector<std::string> statuses(network.size(), kGreen);
     for (size_t i = 0; i < network.size(); ++i) {
         network.device(i).sendStatusEvery(period, kGreen, period * int(i) / int(network.size()));
     }
@@ -283,7 +350,7 @@ int main(int argc, char** argv) {
         pending.append(buffer, size_t(length));
         bool quit = false;
         for (size_t end; !quit && (end = pending.find('\n')) != std::string::npos;) {
-            quit = !runCommand(network, pending.substr(0, end), period);
+            quit = !runCommand(network, pending.substr(0, end), period, statuses);
             pending.erase(0, end + 1);
         }
         if (quit) {

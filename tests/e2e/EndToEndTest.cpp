@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QImage>
 #include <QLineEdit>
 #include <QNetworkInterface>
-#include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QTableView>
@@ -17,6 +18,9 @@
 
 #include "FakePrompts.h"
 #include "MainWindow.h"
+#include "OVMeter.h"
+#include "RunScript.h"
+#include "SimProcess.h"
 #include "VireoDevice.h"
 #include "VireoDevices.h"
 
@@ -32,44 +36,6 @@ constexpr int kListedWithinMs = 30000;
 QImage lightImage(const QVariant& decoration) {
     return decoration.value<QIcon>().pixmap(16).toImage();
 }
-
-// zeb-sim in a child process: its lines, and commands to its standard input.
-class SimProcess {
-public:
-    bool start(const QStringList& arguments) {
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] {
-            while (m_process.canReadLine()) {
-                m_lines << QString::fromUtf8(m_process.readLine()).trimmed();
-            }
-        });
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(ZEB_SIM), arguments);
-        return m_process.waitForStarted(5000) &&
-               QTest::qWaitFor([this] { return !m_lines.filter("zeb-sim: ").isEmpty(); }, 10000);
-    }
-
-    ~SimProcess() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.write("quit\n");
-            if (!m_process.waitForFinished(5000)) {
-                m_process.kill();
-                m_process.waitForFinished(2000);
-            }
-        }
-    }
-
-    void command(const char* line) {
-        m_process.write(line);
-        m_process.write("\n");
-    }
-
-    QStringList lines() const { return m_lines; }
-    void clearLines() { m_lines.clear(); }
-
-private:
-    QProcess m_process;
-    QStringList m_lines;
-};
 
 // ZEB_Control's window on its SDK drivers, with zeb-sim: three of the maker's amplifiers and
 // one of another maker.
@@ -140,9 +106,11 @@ protected:
         return true;
     }
 
-    // Clicks and double-clicks the device's row, checks the device window shows it, ticks
-    // channel 1's Mute and checks zeb-sim saw that one set request, from port 6.
-    void muteChannel1(const QString& device, const char* name_field, const char* mute_box) {
+    // Clicks and double-clicks the device's row, checks the device window shows it and its
+    // channel 1 meters read a signal, ticks channel 1's Mute, checks zeb-sim saw that one set
+    // request, from port 6, and the output meter falls silent.
+    void muteChannel1(const QString& device, const char* name_field, const char* mute_box,
+                      const char* input_meter, const char* output_meter) {
         const QPoint at = table()->visualRect(table()->model()->index(rowOf(device), 2)).center();
         QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, at);
@@ -152,6 +120,16 @@ protected:
         auto* name = window->findChild<QLineEdit*>(QLatin1String(name_field));
         ASSERT_TRUE(name);
         EXPECT_EQ(name->text(), device);
+
+        auto* input = window->findChild<OVMeter*>(QLatin1String(input_meter));
+        auto* output = window->findChild<OVMeter*>(QLatin1String(output_meter));
+        ASSERT_TRUE(input && output);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input->dbValue() > OVMeter::kMinDb; }, 3000));
+        for (const OVMeter* meter : {input, output}) {
+            EXPECT_GE(meter->dbValue(), -23.0) << meter->objectName().toStdString();
+            EXPECT_LE(meter->dbValue(), -17.0) << meter->objectName().toStdString();
+        }
+        saveImage(*window, QStringLiteral("e2e_device_window_") + device);
 
         m_sim.clearLines();
         auto* mute = window->findChild<QCheckBox*>(QLatin1String(mute_box));
@@ -163,6 +141,14 @@ protected:
         const QString line = setLines()[0];
         EXPECT_TRUE(line.startsWith(device + kMuteSet)) << line.toStdString();
         EXPECT_TRUE(line.endsWith(QStringLiteral(":6"))) << line.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return output->dbValue() == OVMeter::kMinDb; }, 3000));
+        EXPECT_GT(input->dbValue(), OVMeter::kMinDb);
+    }
+
+    static void saveImage(QWidget& widget, const QString& name) {
+        const QDir folder(QStringLiteral(ZEB_SCREENSHOT_DIR));
+        ASSERT_TRUE(folder.exists() || QDir().mkpath(folder.path()));
+        EXPECT_TRUE(widget.grab().save(folder.filePath(name + QStringLiteral(".png"))));
     }
 
     // Closing the device window restarts discovery: the table empties and refills.
@@ -203,7 +189,8 @@ TEST_F(EndToEnd, ListsControlsAndRediscoversTheMakersDevices) {
     EXPECT_TRUE(isLight(kMakers[0], m_green));
 
     // ZEB-AMP-01 shows the device window's first page, ZEB-AMP-02 its second.
-    muteChannel1(kMakers[0], "LineEditBiAmpDeviceName", "CheckBoxBiAmpOutputMute");
+    muteChannel1(kMakers[0], "LineEditBiAmpDeviceName", "CheckBoxBiAmpOutputMute",
+                 "OvMeterBiAmpInput", "OvMeterBiAmpOutput");
 
     closeAndWaitForTheThree();
     EXPECT_TRUE(isLight(kMakers[0], m_green));
@@ -211,32 +198,41 @@ TEST_F(EndToEnd, ListsControlsAndRediscoversTheMakersDevices) {
     EXPECT_TRUE(isLight(kMakers[2], m_green));
 
     // The second device opened is still talked to from port 6.
-    muteChannel1(kMakers[1], "LineEditFullChDeviceName", "CheckBoxFullChOutputMuteCh1");
+    muteChannel1(kMakers[1], "LineEditFullChDeviceName", "CheckBoxFullChOutputMuteCh1",
+                 "OvMeterFullChInputCh1", "OvMeterFullChOutputCh1");
     closeAndWaitForTheThree();
 
-    // A device that leaves is forgotten by the browser: its row stays, no longer green.
+    // A device that leaves is forgotten by the browser: its row stays, no longer green; when
+    // it comes back it is identified again.
     m_sim.command("leave ZEB-AMP-03");
     EXPECT_TRUE(QTest::qWaitFor([this] { return isLight(kMakers[2], m_yellow); }, 10000));
+    m_sim.clearLines();
+    m_sim.command("join ZEB-AMP-03");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return isLight(kMakers[2], m_green); }, kListedWithinMs));
+    EXPECT_TRUE(m_sim.lines().contains(QStringLiteral("ZEB-AMP-03 joined")));
+    EXPECT_TRUE(listsTheThree());
 }
 
-// The run script, headless, on the binaries of this build: it prints where the screen went.
-TEST(RunScript, HeadlessRunSavesAScreenshot) {
-    QProcess run;
-    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(QStringLiteral("bash"),
-              {QStringLiteral(ZEB_SOURCE_DIR "/scripts/run"), QStringLiteral("--headless"),
-               QStringLiteral("--devices"), QStringLiteral("3"), QStringLiteral("--bin"),
-               QStringLiteral(ZEB_BUILD_DIR), QStringLiteral("--wait"), QStringLiteral("60")});
-    ASSERT_TRUE(run.waitForFinished(100000));
-    const QStringList lines =
-        QString::fromUtf8(run.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    EXPECT_EQ(run.exitCode(), 0) << lines.join('\n').toStdString();
-    ASSERT_FALSE(lines.isEmpty());
-    const QString shot = lines.last();
-    EXPECT_TRUE(shot.endsWith(QStringLiteral(".png"))) << shot.toStdString();
+// The run script, headless, on the binaries of this build: it prints where the picture of the
+// window went, and leaves the table as text beside it.
+TEST(RunScript, HeadlessRunSavesTheWindowAndTheTable) {
+    const RunScriptResult run = runScript({QStringLiteral("--devices"), QStringLiteral("3"),
+                                           QStringLiteral("--wait"), QStringLiteral("60")});
+    EXPECT_EQ(run.exit_code, 0) << run.lines.join('\n').toStdString();
+    ASSERT_FALSE(run.lines.isEmpty());
+    EXPECT_FALSE(run.lines.filter(QRegularExpression(QStringLiteral("^run: identified \\d+ of 3")))
+                     .isEmpty());
+    const QString shot = run.lines.last();
+    EXPECT_TRUE(shot.endsWith(QStringLiteral("/run/ZEB_Control.png"))) << shot.toStdString();
     const QImage image(shot);
     EXPECT_FALSE(image.isNull()) << shot.toStdString();
-    EXPECT_EQ(image.size(), QSize(1024, 640));
+    EXPECT_EQ(image.size(), QSize(804, 542)) << "the window, not the screen";
+    EXPECT_EQ(
+        tableBeside(shot),
+        (QStringList{"Device Name  Location  IP Address  Mac Address        Version  Lamp",
+                     "ZEB-AMP-01   Rack 1    192.0.2.10  00:1d:c1:00:00:01  1.5      green",
+                     "ZEB-AMP-02   Rack 2    192.0.2.11  00:1d:c1:00:00:02  1.5      green",
+                     "ZEB-AMP-03   Rack 3    192.0.2.12  00:1d:c1:00:00:03  1.5      green"}));
 }
 
 }  // namespace

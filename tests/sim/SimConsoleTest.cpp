@@ -21,6 +21,7 @@ TEST(SimConsole, Commands) {
         {"   ", SimCommand::kNone, "", ""},
         {"quit", SimCommand::kQuit, "", ""},
         {"leave ZEB-AMP-03", SimCommand::kLeave, "ZEB-AMP-03", ""},
+        {"join ZEB-AMP-03", SimCommand::kJoin, "ZEB-AMP-03", ""},
         {"status ZEB-AMP-01 1,0,0", SimCommand::kStatus, "ZEB-AMP-01", "amp 1,0,0"},
         {"  status  ZEB-AMP-02   0,0,4 ", SimCommand::kStatus, "ZEB-AMP-02", "amp 0,0,4"},
         {"status ZEB-AMP-01 1,0", SimCommand::kInvalid, "ZEB-AMP-01", ""},
@@ -33,6 +34,8 @@ TEST(SimConsole, Commands) {
         {"status ZEB-AMP-01 1,0,0 more", SimCommand::kInvalid, "ZEB-AMP-01", ""},
         {"leave", SimCommand::kInvalid, "", ""},
         {"leave A B", SimCommand::kInvalid, "A", ""},
+        {"join", SimCommand::kInvalid, "", ""},
+        {"join A B", SimCommand::kInvalid, "A", ""},
         {"quit now", SimCommand::kInvalid, "now", ""},
         {"reboot ZEB-AMP-01", SimCommand::kInvalid, "ZEB-AMP-01", ""},
     };
@@ -68,24 +71,26 @@ sim::LoggedDatagram text(const std::string& command) {
 
 TEST(SimConsole, ReportsSetsTextsAndAnsweredVersions) {
     const sim::Bytes mute = {0x08, 0x00, 0x1A, 0x06, 0x08, 0x00, 0x2A, 0x02, 0x08, 0x01};
-    EXPECT_EQ(sim::reportLines("ZEB-AMP-01", frame(1, qz_msgs::header_t::PYLD_DSP, mute), true),
-              std::vector<std::string>{
-                  "ZEB-AMP-01 set dsp_t [08 00 1A 06 08 00 2A 02 08 01] "
-                  "{dsp_id: 0 channel { channel_id: 0 output { mute: true } }} from 192.0.2.1:6"});
-    EXPECT_EQ(sim::reportLines("A", frame(1, 9, {0x01}), true),
-              std::vector<std::string>{"A set payload type 9 [01] from 192.0.2.1:6"});
-    EXPECT_EQ(sim::reportLines("A", frame(1, qz_msgs::header_t::PYLD_DSP, {0xFF}), true),
-              std::vector<std::string>{"A set dsp_t [FF] (unreadable) from 192.0.2.1:6"});
-    EXPECT_TRUE(sim::reportLines("A", frame(2, qz_msgs::header_t::PYLD_DSP, mute), true).empty());
-    EXPECT_TRUE(sim::reportLines("A", seen({0x00, 0x05, 0x01}), true).empty());
-    EXPECT_TRUE(sim::reportLines("A", seen({}), true).empty());
-
     EXPECT_EQ(
-        sim::reportLines("A", text("VERSION\r"), true),
-        std::vector<std::string>({"A text \"VERSION\\r\" from 192.0.2.1:6", "A answered VERSION"}));
-    EXPECT_EQ(sim::reportLines("A", text("VERSION\r"), false),
+        sim::reportLines("ZEB-AMP-01", frame(1, qz_msgs::header_t::PYLD_DSP, mute), true, "1.5"),
+        std::vector<std::string>{
+            "ZEB-AMP-01 set dsp_t [08 00 1A 06 08 00 2A 02 08 01] "
+            "{dsp_id: 0 channel { channel_id: 0 output { mute: true } }} from 192.0.2.1:6"});
+    EXPECT_EQ(sim::reportLines("A", frame(1, 9, {0x01}), true, "1.5"),
+              std::vector<std::string>{"A set payload type 9 [01] from 192.0.2.1:6"});
+    EXPECT_EQ(sim::reportLines("A", frame(1, qz_msgs::header_t::PYLD_DSP, {0xFF}), true, "1.5"),
+              std::vector<std::string>{"A set dsp_t [FF] (unreadable) from 192.0.2.1:6"});
+    EXPECT_TRUE(
+        sim::reportLines("A", frame(2, qz_msgs::header_t::PYLD_DSP, mute), true, "1.5").empty());
+    EXPECT_TRUE(sim::reportLines("A", seen({0x00, 0x05, 0x01}), true, "1.5").empty());
+    EXPECT_TRUE(sim::reportLines("A", seen({}), true, "1.5").empty());
+
+    EXPECT_EQ(sim::reportLines("A", text("VERSION\r"), true, "1.5"),
+              std::vector<std::string>(
+                  {"A text \"VERSION\\r\" from 192.0.2.1:6", "A answered VERSION 1.5"}));
+    EXPECT_EQ(sim::reportLines("A", text("VERSION\r"), false, "1.5"),
               std::vector<std::string>{"A text \"VERSION\\r\" from 192.0.2.1:6"});
-    EXPECT_EQ(sim::reportLines("A", text("SAVEPRESET 3\r\x01\""), true),
+    EXPECT_EQ(sim::reportLines("A", text("SAVEPRESET 3\r\x01\""), true, "1.5"),
               std::vector<std::string>{"A text \"SAVEPRESET 3\\r\\x01\\\"\" from 192.0.2.1:6"});
 }
 
