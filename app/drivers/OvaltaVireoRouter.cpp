@@ -78,31 +78,49 @@ void OvaltaVireoRouter::firstCycle() {
 }
 
 aud_error_t OvaltaVireoRouter::m_process() {
-    aud_error_t result = AUD_SUCCESS;
-    if (m_devices_open && m_devices) {
+    processSockets();
+    rearm(timing().cycle_ms, &OvaltaVireoRouter::m_process);
+    return m_last_result;
+}
+
+void OvaltaVireoRouter::processSockets() {
+    m_last_process.start();
+    if (!m_devices_open || !m_devices) {
+        return;
+    }
+    aud_socket_set_clear(&m_sockets);
+    dr_devices_get_sockets(m_devices, &m_sockets);
+    unsigned ready = 0;
+    if (selectReadable(m_sockets, &ready) != AUD_SUCCESS) {
+        aud_socket_set_clear(&m_sockets);
+    }
+    // Every cycle, ready or not: requests that went unanswered end here.
+    m_processing = true;
+    m_last_result = dr_devices_process(m_devices, &m_sockets);
+    m_processing = false;
+    if (m_sockets_changed) {
         aud_socket_set_clear(&m_sockets);
         dr_devices_get_sockets(m_devices, &m_sockets);
-        unsigned ready = 0;
-        if (selectReadable(m_sockets, &ready) != AUD_SUCCESS) {
-            aud_socket_set_clear(&m_sockets);
-        }
-        // Every cycle, ready or not: requests that went unanswered end here.
-        m_processing = true;
-        result = dr_devices_process(m_devices, &m_sockets);
-        m_processing = false;
-        if (m_sockets_changed) {
-            aud_socket_set_clear(&m_sockets);
-            dr_devices_get_sockets(m_devices, &m_sockets);
-            m_sockets_changed = false;
-        }
-        const QList<QPair<bool, QString>> deferred = m_deferred;
-        m_deferred.clear();
-        for (const QPair<bool, QString>& item : deferred) {
-            item.first ? openDevice(item.second) : closeDevice(item.second);
+        m_sockets_changed = false;
+    }
+    const QList<QPair<bool, QString>> deferred = m_deferred;
+    m_deferred.clear();
+    for (const QPair<bool, QString>& item : deferred) {
+        item.first ? openDevice(item.second) : closeDevice(item.second);
+    }
+    retryRefusedQueries();
+}
+
+void OvaltaVireoRouter::retryRefusedQueries() {
+    const QList<RouterModel*> refused = m_refused;
+    m_refused.clear();
+    for (RouterModel* model : refused) {
+        if (m_models.contains(model) && !model->isClosed() &&
+            dr_device_get_state(model->device()) == DR_DEVICE_STATE_RESOLVED &&
+            model->options().queryCapabilities()) {
+            queryCapabilities(model);
         }
     }
-    rearm(timing().cycle_ms, &OvaltaVireoRouter::m_process);
-    return result;
 }
 
 void OvaltaVireoRouter::m_poll_changes() {
@@ -125,6 +143,10 @@ void OvaltaVireoRouter::openDevice(const QString& name) {
     if (m_processing) {
         m_deferred.append({true, name});
         return;
+    }
+    if (m_devices_open && m_last_process.isValid() &&
+        m_last_process.elapsed() >= timing().cycle_ms) {
+        processSockets();
     }
     m_devices_open = true;
     RouterModel* found = model(name);
@@ -272,11 +294,18 @@ void OvaltaVireoRouter::queryCapabilities(RouterModel* model) {
     }
     RouterRequests* slot = model->takeRequest(kDescription);
     if (!slot) {
+        if (!m_refused.contains(model)) {
+            m_refused.append(model);
+        }
         return;
     }
     dr_request_id id = nullptr;
-    if (dr_device_query_capabilities(model->device(), onRequestDone, &id) != AUD_SUCCESS) {
+    const aud_error_t result = dr_device_query_capabilities(model->device(), onRequestDone, &id);
+    if (result != AUD_SUCCESS) {
         slot->release();
+        if (result == AUD_ERR_NOBUFS && !m_refused.contains(model)) {
+            m_refused.append(model);
+        }
         return;
     }
     slot->setId(id);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -14,9 +15,10 @@ class RouterModel;
 
 // Opens each discovered Vireo device through the routing API, keeps one RouterModel per device
 // name (address, channel names, sample rates, receive-channel subscriptions) and reports when
-// they are known or change. m_process runs the routing context every cycle; m_poll_changes
-// refreshes one model per poll, in turn, and reopens a device that did not become ACTIVE in
-// time.
+// they are known or change. m_process runs the routing context every cycle (and an open runs it
+// too when a cycle is due, so that devices resolve while many are opened); a capabilities query
+// refused for want of a request slot is asked again at the next cycle. m_poll_changes refreshes
+// one model per poll, in turn, and reopens a device that did not become ACTIVE in time.
 class OvaltaVireoRouter : public SdkDriverThread {
     Q_OBJECT
 public:
@@ -57,6 +59,10 @@ private:
     static void onDeviceChanged(dr_device* device, uint32_t changes);
     static void onRequestDone(dr_device* device, dr_request_id request, aud_error_t result);
 
+    // Serves the routing context's sockets and time-outs, then the opens, closes and refused
+    // queries that waited for it.
+    void processSockets();
+    void retryRefusedQueries();
     RouterModel* modelOf(const dr_device* device) const;
     void deviceChanged(dr_device* device);
     void queryCapabilities(RouterModel* model);
@@ -74,6 +80,10 @@ private:
     bool m_sockets_changed = false;
     QList<RouterModel*> m_models;
     bool m_processing = false;
+    aud_error_t m_last_result = AUD_SUCCESS;
     // Opens (true) and closes asked for while the routing context processes, done after it.
     QList<QPair<bool, QString>> m_deferred;
+    // Models whose capabilities query found no free request slot.
+    QList<RouterModel*> m_refused;
+    QElapsedTimer m_last_process;
 };

@@ -43,7 +43,21 @@ protected:
         ASSERT_EQ(aud_env_init(&m_env), AUD_SUCCESS);
         ASSERT_TRUE(m_mdns.start());
         ASSERT_TRUE(m_arcp.start());
-        m_router = std::make_unique<OvaltaVireoRouter>(nullptr, fastTiming());
+        makeRouter(fastTiming());
+    }
+
+    void TearDown() override {
+        m_router.reset();
+        m_arcp.stop();
+        m_mdns.stop();
+        aud_env_release(m_env);
+    }
+
+    // A started router of these timings in place of the fixture's.
+    void makeRouter(const RouterTiming& timing) {
+        m_router.reset();
+        m_signals.clear();
+        m_router = std::make_unique<OvaltaVireoRouter>(nullptr, timing);
         m_router->setEnvironment(m_env);
         const auto record = [this](const char* kind) {
             return [this, kind](RouterModel* model) {
@@ -64,11 +78,24 @@ protected:
         m_router->start();
     }
 
-    void TearDown() override {
-        m_router.reset();
-        m_arcp.stop();
-        m_mdns.stop();
-        aud_env_release(m_env);
+    // Adds count devices AMP-1... at 127.0.0.2 on.
+    QStringList addDevices(int count) {
+        QStringList names;
+        for (int i = 1; i <= count; ++i) {
+            const std::string name = "AMP-" + std::to_string(i);
+            addDevice(name, "127.0.0." + std::to_string(i + 1), sim::fakeArcpDevice(name, 1, 1));
+            names << QString::fromStdString(name);
+        }
+        return names;
+    }
+
+    int activeCount() const {
+        int active = 0;
+        for (RouterModel* model : m_router->models()) {
+            active += dr_device_get_state(model->device()) == DR_DEVICE_STATE_ACTIVE &&
+                      !model->getIpAddress().isNull();
+        }
+        return active;
     }
 
     // A device advertised on host at address and answering there.
@@ -227,6 +254,40 @@ TEST_F(RouterTest, UpdateStillOutstandingIsNotSentAgain) {
     EXPECT_LE(requests(fake, 0x2000), 4u);
     EXPECT_GE(requests(fake, 0x3000), 10u);
     EXPECT_EQ(m_router->model("AMP-1")->getRxChannelNames().value(0), "In 1");
+}
+
+TEST_F(RouterTest, ManyDevicesResolvingAtOnceAllBecomeActiveWithoutAReopen) {
+    // More devices than the routing context's 16 request slots, and no reopen for a minute.
+    RouterTiming timing;
+    timing.cycle.cycle_ms = 20;
+    timing.reopen_ms = 60000;
+    timing.open_sleep_ms = 0;
+    timing.update_sleep_ms = 0;
+    makeRouter(timing);
+    const QStringList names = addDevices(40);
+    for (const QString& name : names) {
+        m_router->openDevice(name);
+    }
+    EXPECT_TRUE(waitFor([&] { return activeCount() == 40; }, 10s)) << activeCount() << " active";
+    for (int device = 0; device < 40; ++device) {
+        EXPECT_EQ(requests(device, 0x1000), 1u) << "device " << device;
+    }
+}
+
+TEST_F(RouterTest, DevicesOpenedFirstResolveWhileLaterOnesAreOpened) {
+    // The product's pause after each open, the opens in one go without the event loop.
+    RouterTiming timing;
+    timing.cycle.cycle_ms = 20;
+    timing.open_sleep_ms = 100;
+    timing.update_sleep_ms = 0;
+    makeRouter(timing);
+    const QStringList names = addDevices(20);
+    spin(50ms);
+    for (const QString& name : names) {
+        m_router->openDevice(name);
+    }
+    EXPECT_GE(activeCount(), 10);
+    EXPECT_TRUE(waitFor([&] { return activeCount() == 20; }));
 }
 
 }  // namespace
