@@ -54,6 +54,9 @@ Question takeTurn(VireoDevice& device, const Outstanding& outstanding) {
     switch (device.getPollState()) {
         case kStart:
             if (device.getVireoModel().isEmpty()) {
+                if (!outstanding.conmon_ready) {
+                    return Question::None;
+                }
                 device.setPollState(kAsked);
                 return Question::VireoInfo;
             }
@@ -66,6 +69,9 @@ Question takeTurn(VireoDevice& device, const Outstanding& outstanding) {
             return Question::None;
         case kModel:
             if (device.getProductId().isEmpty()) {
+                if (!outstanding.conmon_ready) {
+                    return Question::None;
+                }
                 device.setPollState(kAsked);
                 return Question::ProductId;
             }
@@ -73,6 +79,9 @@ Question takeTurn(VireoDevice& device, const Outstanding& outstanding) {
             return Question::None;
         case kProduct:
             if (device.getMacAddress().isEmpty()) {
+                if (!outstanding.conmon_ready) {
+                    return Question::None;
+                }
                 device.setPollState(kAsked);
                 return Question::MacAddress;
             }
@@ -99,6 +108,15 @@ Question takeTurn(VireoDevice& device, const Outstanding& outstanding) {
         default:
             return Question::None;
     }
+}
+
+bool anyToIdentify(const QVector<VireoDevice*>& devices) {
+    for (const VireoDevice* device : devices) {
+        if (device->getPollState() != kIdentified && device->getPollState() != kIgnored) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void locationRead(VireoDevice& device, const QString& location) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 #include <cstdint>
 
@@ -29,15 +30,21 @@ constexpr uint8_t kTimeoutLimit = 5;
 
 enum class Question { None, VireoInfo, ProductId, MacAddress, Location, FirmwareVersion };
 
-// What else is outstanding when a device in state 2 has its turn.
+// What else is outstanding when a device in state 2 has its turn, and whether conmon
+// questions can be sent yet (the conmon driver's start-up is done).
 struct Outstanding {
     int conmon_requests = 0;
     bool text_commands_queued = false;
+    bool conmon_ready = true;
 };
 
 // One turn: moves the record to its next state and names the question to send. For
-// Question::Location the caller reads the location and hands the text to locationRead.
+// Question::Location the caller reads the location and hands the text to locationRead. A
+// conmon question waits, the state unchanged, until conmon is ready.
 Question takeTurn(VireoDevice& device, const Outstanding& outstanding);
+
+// Whether a record is still to be identified (neither identified nor ignored).
+bool anyToIdentify(const QVector<VireoDevice*>& devices);
 
 // A location read ended (empty text: failed); a known location moves the device to state 4.
 void locationRead(VireoDevice& device, const QString& location);

@@ -52,6 +52,10 @@ int SdkVireoDrivers::pendingConmonRequests() const {
     return m_set.pendingConmonRequests();
 }
 
+bool SdkVireoDrivers::conmonReady() const {
+    return m_set.conmonReady();
+}
+
 aud_error_t SdkVireoDrivers::sendConmonRequest(const QString& device_name, const QByteArray& body) {
     return m_set.sendConmonRequest(device_name, body);
 }

@@ -24,6 +24,7 @@ public:
     OvaltaVireoCmm* cmm() const { return m_set.cmm(); }
 
     int pendingConmonRequests() const override;
+    bool conmonReady() const override;
     aud_error_t sendConmonRequest(const QString& device_name, const QByteArray& body) override;
     aud_error_t sendVendorCommand(const QString& device_name, const QString& text) override;
 

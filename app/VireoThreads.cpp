@@ -41,7 +41,7 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
       m_interface_index(interfaceIndex),
       m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
       m_commands(timing.reply_ms, zebController, this),
-      m_poll_timer(new PollTimer(m_timing.tick_ms, this)) {
+      m_poll_timer(new PollSchedule(m_timing.tick_ms, m_timing.poll_chains, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
@@ -221,22 +221,37 @@ QUdpSocket* VireoThreads::getUdpSocket() {
 // --- Identification poll ---
 
 void VireoThreads::pollSonaventData() {
+    const bool was_waiting = m_commands.isWaiting();
     pumpUdpCommands();
+    bool busy = !was_waiting && m_commands.isWaiting();
+    int count = 0;
+    bool work_left = false;
     {
         QMutexLocker lock(&m_mutex);
         const QVector<VireoDevice*> devices = m_devices.getDevices();
-        if (g_poll_position < devices.size()) {
+        count = devices.size();
+        if (g_poll_position < count) {
             VireoDevice* device = devices.at(g_poll_position);
+            const int state = device->getPollState();
             const identification::Outstanding outstanding{m_drivers->pendingConmonRequests(),
-                                                          m_commands.hasQueued()};
-            ask(device, identification::takeTurn(*device, outstanding));
+                                                          m_commands.hasQueued(),
+                                                          m_drivers->conmonReady()};
+            const identification::Question question =
+                identification::takeTurn(*device, outstanding);
+            busy |= question != identification::Question::None || device->getPollState() != state;
+            ask(device, question);
         }
+        work_left = identification::anyToIdentify(m_devices.getDevices());
     }
     ++g_poll_position;
-    if (g_poll_position >= m_devices.getDevices().size()) {
+    if (g_poll_position >= count) {
         g_poll_position = 0;
     }
-    m_poll_timer->next();
+    m_poll_timer->ticked(busy, count, work_left);
+}
+
+void VireoThreads::pollSooner() {
+    m_poll_timer->schedule(m_devices.getDevices().size());
 }
 
 // Called with the mutex held.
@@ -324,7 +339,7 @@ void VireoThreads::reqFirmwareVersion(VireoDevice* device) {
 
 void VireoThreads::afterConmonReply(identification::ReplyUse use) {
     if (use != identification::ReplyUse::OutOfTurn) {
-        m_poll_timer->schedule();
+        pollSooner();
     }
 }
 
@@ -386,7 +401,7 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
     if (found) {
         emit DeviceTimeout(dev_name);
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 // --- Text commands ---
@@ -441,7 +456,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         }
     }
     emit commandResponse(addr, reply.text);
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::udpTimeOut() {
@@ -459,7 +474,7 @@ void VireoThreads::udpTimeOut() {
     if (!timed_out.isNull()) {
         emit DeviceTimeout(timed_out);
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 // --- Amplifier status ---

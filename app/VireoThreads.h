@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "IdentificationPoll.h"
-#include "PollTimer.h"
+#include "PollSchedule.h"
 #include "TextCommandChannel.h"
 #include "VireoDevices.h"
 #include "VireoDrivers.h"
@@ -97,6 +97,8 @@ private:
     void readLocation(VireoDevice* device);
     void sendConmonRequest(VireoDevice* device, identification::Question question);
     void afterConmonReply(identification::ReplyUse use);
+    // A reply or time-out: the poll goes on sooner.
+    void pollSooner();
     // The record whose IPv4 address is the sender's; none for a sender without one.
     VireoDevice* findBySender(const QHostAddress& sender) const;
 
@@ -109,5 +111,5 @@ private:
     TextCommandChannel m_commands;
     VireoDevice* m_awaiting = nullptr;
     QUdpSocket* m_status_socket = nullptr;
-    PollTimer* m_poll_timer;
+    PollSchedule* m_poll_timer;
 };

@@ -60,7 +60,7 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent, Prompts& prompts
       m_devices(m_run),
       m_run(m_devices, m_mutex, prompts, this, m_timing.push),
       m_commands(m_timing.reply_ms, kolvoController, this),
-      m_poll_timer(new PollTimer(m_timing.tick_ms, this)) {
+      m_poll_timer(new PollSchedule(m_timing.tick_ms, m_timing.poll_chains, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
     connect(m_poll_timer, &QTimer::timeout, this, &VireoThreads::pollSonaventData);
@@ -252,29 +252,52 @@ QUdpSocket* VireoThreads::getUdpSocket() {
 // --- Identification poll ---
 
 void VireoThreads::pollSonaventData() {
+    const bool was_waiting = m_commands.isWaiting();
     pumpUdpCommands();
+    bool busy = !was_waiting && m_commands.isWaiting();
     int count = 0;
+    bool work_left = false;
     {
         QMutexLocker lock(&m_mutex);
         const QList<VireoDevice*> devices = m_devices.getAllDevices();
         count = devices.size();
         if (g_poll_position < count) {
-            takeTurn(devices.at(g_poll_position));
+            busy |= takeTurn(devices.at(g_poll_position));
         }
+        work_left = anyToIdentify();
     }
     ++g_poll_position;
     if (g_poll_position >= count) {
         g_poll_position = 0;
     }
-    m_poll_timer->next();
+    m_poll_timer->ticked(busy, count, work_left);
 }
 
-void VireoThreads::takeTurn(VireoDevice* device) {
+void VireoThreads::pollSooner() {
+    m_poll_timer->schedule(m_devices.getAllDevices().size());
+}
+
+bool VireoThreads::anyToIdentify() const {
+    for (const VireoDevice* device : m_devices.getAllDevices()) {
+        if (device->getPollState() != VireoDevice::kPollIdentified &&
+            device->getPollState() != VireoDevice::kPollNotUpdatable) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool VireoThreads::takeTurn(VireoDevice* device) {
+    const int state = device->getPollState();
+    // A conmon question sent before the conmon driver's start-up is done would be lost.
+    const bool conmon_ready = m_drivers.conmonReady();
     switch (device->getPollState()) {
         case VireoDevice::kPollStart:
             if (device->getVireoModel().isEmpty()) {
-                reqVireoInfo(device);
-                device->setPollState(VireoDevice::kPollWaiting);
+                if (conmon_ready) {
+                    reqVireoInfo(device);
+                    device->setPollState(VireoDevice::kPollWaiting);
+                }
             } else {
                 device->setPollState(device->getVireoModel().contains(kModelFamily)
                                          ? VireoDevice::kPollProductId
@@ -283,16 +306,20 @@ void VireoThreads::takeTurn(VireoDevice* device) {
             break;
         case VireoDevice::kPollProductId:
             if (device->getProductId().isEmpty()) {
-                reqProductId(device);
-                device->setPollState(VireoDevice::kPollWaiting);
+                if (conmon_ready) {
+                    reqProductId(device);
+                    device->setPollState(VireoDevice::kPollWaiting);
+                }
             } else {
                 device->setPollState(VireoDevice::kPollMacAddress);
             }
             break;
         case VireoDevice::kPollMacAddress:
             if (device->getMacAddress().isEmpty()) {
-                reqMacAddres(device);
-                device->setPollState(VireoDevice::kPollWaiting);
+                if (conmon_ready) {
+                    reqMacAddres(device);
+                    device->setPollState(VireoDevice::kPollWaiting);
+                }
             } else {
                 device->setPollState(VireoDevice::kPollMcuVersion);
             }
@@ -313,6 +340,7 @@ void VireoThreads::takeTurn(VireoDevice* device) {
         default:
             break;
     }
+    return device->getPollState() != state;
 }
 
 void VireoThreads::sendConmonRequest(VireoDevice* device, uint16_t opcode) {
@@ -383,7 +411,7 @@ void VireoThreads::handleVireoInfo(QString dev_name, QString model_name) {
             m_devices.refresh();
         }
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::handleProductId(QByteArray id, QString dev_name, uint32_t modelVer,
@@ -414,7 +442,7 @@ void VireoThreads::handleProductId(QByteArray id, QString dev_name, uint32_t mod
             }
         }
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::handleMacAddress(QString dev_name, QString mac) {
@@ -433,7 +461,7 @@ void VireoThreads::handleMacAddress(QString dev_name, QString mac) {
             m_devices.refresh();
         }
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::handleMCUVersion(QString dev_name, uint32_t mcuVer) {
@@ -450,7 +478,7 @@ void VireoThreads::handleMCUVersion(QString dev_name, uint32_t mcuVer) {
             m_devices.refresh();
         }
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::conmonTimeOut(QString dev_name) {
@@ -466,7 +494,7 @@ void VireoThreads::conmonTimeOut(QString dev_name) {
         m_devices.refresh();
         emit DeviceTimeout();
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 // --- Text commands ---
@@ -531,7 +559,7 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         m_devices.refresh();
     }
     emit commandResponse(addr, reply.text);
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 void VireoThreads::udpTimeOut() {
@@ -554,7 +582,7 @@ void VireoThreads::udpTimeOut() {
         m_devices.refresh();
         emit DeviceTimeout();
     }
-    m_poll_timer->schedule();
+    pollSooner();
 }
 
 // --- The update run ---

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "PollTimer.h"
+#include "PollSchedule.h"
 #include "Prompts.h"
 #include "SdkDriverSet.h"
 #include "TextCommandChannel.h"
@@ -100,8 +100,12 @@ private:
     // Stop, pause, start; whether or not a run is on.
     void restart();
     void pumpUdpCommands();
-    // One device's turn; called with the mutex held.
-    void takeTurn(VireoDevice* device);
+    // One device's turn; called with the mutex held. Whether it asked or changed anything.
+    bool takeTurn(VireoDevice* device);
+    // A reply or time-out: the poll goes on sooner.
+    void pollSooner();
+    // Whether a record is still to be identified; called with the mutex held.
+    bool anyToIdentify() const;
     void sendConmonRequest(VireoDevice* device, uint16_t opcode);
     // A conmon reply for a record not in poll state 2 is dropped, and no tick is asked for.
     bool isWaiting(const VireoDevice& device) const;
@@ -116,7 +120,7 @@ private:
     UpdateRun m_run;
     TextCommandChannel m_commands;
     QPointer<VireoDevice> m_udp_awaiting;
-    PollTimer* m_poll_timer;
+    PollSchedule* m_poll_timer;
 };
 
 }  // namespace kolvo

@@ -68,6 +68,7 @@ TEST_P(TurnTable, MovesAndAsks) {
 const Outstanding kNothing{};
 const Outstanding kConmon{1, false};
 const Outstanding kText{0, true};
+const Outstanding kNotReady{0, false, false};
 const char* const kIp = "192.0.2.10";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,6 +94,14 @@ INSTANTIATE_TEST_SUITE_P(
                  Question::FirmwareVersion},
         TurnCase{"version known", 4, "S", "1", "m", "Hall", kIp, kProtocol, 7, kNothing, 8,
                  Question::None},
+        TurnCase{"new, conmon not ready", 1, "", "", "", "", kIp, 0, 0, kNotReady, 1,
+                 Question::None},
+        TurnCase{"no product id, conmon not ready", 6, "Solano", "", "", "", kIp, 0, 0, kNotReady,
+                 6, Question::None},
+        TurnCase{"no MAC, conmon not ready", 3, "Solano", "12", "", "", kIp, 0, 0, kNotReady, 3,
+                 Question::None},
+        TurnCase{"version, conmon not ready", 4, "S", "1", "m", "Hall", kIp, kProtocol, 0,
+                 kNotReady, 2, Question::FirmwareVersion},
         TurnCase{"identified", 8, "", "", "", "", kIp, 0, 0, kNothing, 8, Question::None},
         TurnCase{"ignored", 9, "", "", "", "", kIp, 0, 0, kNothing, 9, Question::None}));
 

@@ -38,6 +38,7 @@ public:
     OvaltaVireoRouter* router() const override { return nullptr; }
 
     int pendingConmonRequests() const override { return pending; }
+    bool conmonReady() const override { return ready; }
 
     aud_error_t sendConmonRequest(const QString& device, const QByteArray& body) override {
         requests.push_back({device, body});
@@ -94,6 +95,7 @@ public:
     QStringList opened;
     QStringList closed;
     int pending = 0;
+    bool ready = true;
     int starts = 0;
     int last_interface = -1;
 

@@ -267,6 +267,119 @@ TEST_F(ControllerTest, OnePollTimerWhateverSchedulesIt) {
     EXPECT_GE(ticks.count(), intervals / 2);
 }
 
+// The poll's ticks over `ms`, counted on its one timer.
+int pollTicksOver(VireoThreads& controller, int ms) {
+    QSignalSpy ticks(controller.findChild<QTimer*>(QStringLiteral("pollTimer")), &QTimer::timeout);
+    QTest::qWait(ms);
+    return ticks.count();
+}
+
+TEST_F(ControllerTest, PollTicksStayBoundedOverRepliesTimeOutsAndRefreshes) {
+    VireoThreadsTiming timing = fastTiming();
+    timing.tick_ms = 50;
+    make(timing);
+    // Three devices that never answer: identification goes on all the time.
+    for (const char* name : {"amp-a", "amp-b", "amp-c"}) {
+        drivers->profiles[QString::fromLatin1(name)].silent = true;
+    }
+    drivers->pending = 1;
+    announce(QStringLiteral("amp-a"), kAddressA);
+    announce(QStringLiteral("amp-b"), kAddressB);
+    announce(QStringLiteral("amp-c"), kAddressC);
+    const auto flood = [this] {
+        for (int i = 0; i < 200; ++i) {
+            QHostAddress sender = kAddressC;
+            QByteArray reply = "ACK VERSION=1.5";
+            controller->handleDataGram(sender, reply);
+            controller->conmonTimeOut(QStringLiteral("amp-b"));
+        }
+        for (int i = 0; i < 50; ++i) {
+            controller->udpTimeOut();
+        }
+    };
+    flood();
+    // At most 16 chains of one tick per 50 ms, and the ticks missed while flooding.
+    EXPECT_LE(pollTicksOver(*controller, 500), 16 * 10 + 16);
+
+    for (int i = 0; i < 5; ++i) {
+        controller->refresh();
+        flood();
+    }
+    // After the refreshes the list is empty: nothing to identify, one chain.
+    EXPECT_LE(pollTicksOver(*controller, 500), 10 + 2);
+}
+
+TEST_F(ControllerTest, OneChainOnceEveryDeviceIsIdentified) {
+    const auto a = fakeDevice("192.0.2.10");
+    const auto b = fakeDevice("192.0.2.11");
+    VireoThreadsTiming timing = fastTiming();
+    timing.tick_ms = 50;
+    make(timing);
+    announce(QStringLiteral("amp-a"), kAddressA);
+    announce(QStringLiteral("amp-b"), kAddressB);
+    ASSERT_TRUE(reaches(QStringLiteral("amp-a"), identification::kIdentified));
+    ASSERT_TRUE(reaches(QStringLiteral("amp-b"), identification::kIdentified));
+    for (int i = 0; i < 100; ++i) {
+        QHostAddress sender = kAddressA;
+        QByteArray reply = "ACK VERSION=1.5";
+        controller->handleDataGram(sender, reply);
+    }
+    QTest::qWait(50);
+    EXPECT_LE(pollTicksOver(*controller, 600), 12 + 2);
+}
+
+TEST_F(ControllerTest, DevicesTakeTheirTurnsInListOrderWithTheQuestionsInOrder) {
+    const QStringList names{QStringLiteral("amp-a"), QStringLiteral("amp-b"),
+                            QStringLiteral("amp-c")};
+    const QList<QHostAddress> addresses{kAddressA, kAddressB, kAddressC};
+    std::vector<std::unique_ptr<sim::FakeDevice>> devices;
+    for (const QHostAddress& address : addresses) {
+        devices.push_back(fakeDevice(address.toString().toLatin1().constData()));
+    }
+    make(fastTiming());
+    for (int i = 0; i < 3; ++i) {
+        announce(names[i], addresses[i]);
+    }
+    for (const QString& name : names) {
+        ASSERT_TRUE(reaches(name, identification::kIdentified, 5000)) << name.toStdString();
+    }
+    QStringList first_questions;
+    QMap<QString, QList<int>> codes;
+    for (const RecordingDrivers::Request& request : drivers->requests) {
+        const int code = uint8_t(request.body[2]) << 8 | uint8_t(request.body[3]);
+        if (code == 0x61) {
+            first_questions << request.device;
+        }
+        codes[request.device] << code;
+    }
+    // In turn: the first questions go round the list once, from wherever the poll stood.
+    ASSERT_EQ(first_questions.size(), 3);
+    const int start = names.indexOf(first_questions[0]);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(first_questions[i], names[(start + i) % 3]);
+    }
+    // Each device: Vireo information, product id, MAC address, then location, then version.
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(codes[names[i]], (QList<int>{0x61, 0xC1, 0x13})) << names[i].toStdString();
+        const std::vector<sim::LoggedDatagram> log = devices[size_t(i)]->log();
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0].bytes[0], 0) << "the location read first";
+        EXPECT_EQ(bytes(log[1].bytes), QByteArray("VERSION\r"));
+    }
+}
+
+TEST_F(ControllerTest, NoConmonQuestionUntilTheConmonDriverIsReady) {
+    const auto device = fakeDevice("192.0.2.10");
+    make(fastTiming());
+    drivers->ready = false;
+    announce(QStringLiteral("amp-a"), kAddressA);
+    QTest::qWait(400);
+    EXPECT_TRUE(drivers->requests.empty());
+    EXPECT_EQ(record(QStringLiteral("amp-a"))->getPollState(), identification::kStart);
+    drivers->ready = true;
+    EXPECT_TRUE(reaches(QStringLiteral("amp-a"), identification::kIdentified));
+}
+
 TEST_F(ControllerTest, IdentifiedDeviceReReportedByTheRouterAsksNothing) {
     const auto device = fakeDevice("192.0.2.10");
     make(fastTiming());

@@ -193,8 +193,9 @@ TEST_F(EndToEnd, ListsControlsAndRediscoversTheMakersDevices) {
                  "OvMeterBiAmpInput", "OvMeterBiAmpOutput");
 
     closeAndWaitForTheThree();
+    // Red again with its next status announcement after it is listed again.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return isLight(kMakers[1], m_red); }, 5000));
     EXPECT_TRUE(isLight(kMakers[0], m_green));
-    EXPECT_TRUE(isLight(kMakers[1], m_red));
     EXPECT_TRUE(isLight(kMakers[2], m_green));
 
     // The second device opened is still talked to from port 6.
