@@ -185,6 +185,8 @@ void VireoThreads::networkInfoReported(const QString& name, const QHostAddress& 
         }
     }
     m_devices.emitVireoDevicesChanged();
+    // The device's identification starts: the poll goes on sooner, as after a reply.
+    pollSooner();
 }
 
 void VireoThreads::devRxChannelsChanged(RouterModel* router) {

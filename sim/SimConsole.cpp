@@ -146,7 +146,8 @@ bool isSimAddress(const std::string& dotted) {
         return false;
     }
     const uint32_t host = ntohl(address.s_addr);
-    return (host >> 24) == 127 || (host >> 8) == 0xC00002;
+    // 127.0.0.0/8, 192.0.2.0/24 and the benchmarking range 198.18.0.0/15.
+    return (host >> 24) == 127 || (host >> 8) == 0xC00002 || (host >> 17) == (0xC612u >> 1);
 }
 
 }  // namespace sim

@@ -32,8 +32,8 @@ SimCommand parseSimCommand(const std::string& line);
 std::vector<std::string> reportLines(const std::string& device, const LoggedDatagram& datagram,
                                      bool answered, const std::string& version);
 
-// Whether zeb-sim may put a device or service at this IPv4 address: 127.0.0.0/8 and
-// 192.0.2.0/24 only.
+// Whether zeb-sim may put a device or service at this IPv4 address: 127.0.0.0/8, 192.0.2.0/24
+// and 198.18.0.0/15 only.
 bool isSimAddress(const std::string& dotted);
 
 }  // namespace sim

@@ -50,6 +50,7 @@ struct Model {
 const Model kModels[] = {{"ZEB-2X100", false}, {"ZEB-4X50", true}};
 const char kForeignMaker[] = "Sonarix";
 const char kGreen[] = "amp 0,0,0";
+constexpr int kMaxDevices = 2000;
 constexpr float kMeterCentreDb = -20.0f;
 constexpr float kMeterSwingDb = 3.0f;
 
@@ -102,7 +103,9 @@ Options parse(int argc, char** argv) {
         }
         const char* value = argv[++i];
         if (option == "--devices") {
-            options.devices = number(value, 1, 240, "--devices takes 1 to 240");
+            options.devices =
+                number(value, 1, kMaxDevices,
+                       ("--devices takes 1 to " + std::to_string(kMaxDevices)).c_str());
         } else if (option == "--interface") {
             options.interface = value;
         } else if (option == "--first-address") {
@@ -190,7 +193,7 @@ std::vector<sim::FakeNetworkDevice> devicesOf(const Options& options) {
     for (int n = 1; n <= options.devices + 1; ++n) {
         const std::string address = addressAfter(options.first_address, n - 1);
         if (address.empty()) {
-            usage("device addresses must lie in 127.0.0.0/8 or 192.0.2.0/24");
+            usage("device addresses must lie in 127.0.0.0/8, 192.0.2.0/24 or 198.18.0.0/15");
         }
         const bool foreign = n > options.devices;
         sim::FakeNetworkDevice device = sim::FakeNetwork::amplifier(deviceName(n), address, n);
@@ -276,9 +279,9 @@ int main(int argc, char** argv) {
     }
     const std::string interface_address = addressOf(options.interface);
     if (!sim::isSimAddress(interface_address)) {
-        usage(
-            ("interface " + options.interface + " needs an address in 127.0.0.0/8 or 192.0.2.0/24")
-                .c_str());
+        usage(("interface " + options.interface +
+               " needs an address in 127.0.0.0/8, 192.0.2.0/24 or 198.18.0.0/15")
+                  .c_str());
     }
 
     sim::FakeNetworkOptions network_options;

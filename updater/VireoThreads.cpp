@@ -228,6 +228,8 @@ void VireoThreads::updateDeviceNetworkInfo(RouterModel* router) {
         device->setPollState(VireoDevice::kPollStart);
         lock.unlock();
         m_devices.refresh();
+        // The device's identification starts: the poll goes on sooner, as after a reply.
+        pollSooner();
     }
 }
 

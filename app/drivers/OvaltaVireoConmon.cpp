@@ -15,7 +15,8 @@ constexpr uint16_t kMessageType = 0xFFFF;
 constexpr unsigned kStatusChannel = 2;
 constexpr unsigned kRemote = 1;
 constexpr int kMaxCommandLength = CONMON_MESSAGE_MAX_BODY_SIZE - 1;
-constexpr int kMaxWaitingDatagrams = 64;
+// Enough for every device of a large installation answering in one cycle.
+constexpr int kMaxWaitingDatagrams = 4096;
 const uint8_t kOvaltaVendorId[CONMON_VENDOR_ID_SIZE] = {'O', 'v', 'a', 'l', 't', 'a', 'T', 0};
 
 OvaltaVireoConmon* driverOf(conmon_client* client) {

@@ -95,12 +95,13 @@ TEST(SimConsole, ReportsSetsTextsAndAnsweredVersions) {
 }
 
 TEST(SimConsole, AddressesOfTheSimulatedNetworkOnly) {
-    for (const char* allowed :
-         {"127.0.0.1", "127.255.0.9", "192.0.2.0", "192.0.2.10", "192.0.2.255"}) {
+    for (const char* allowed : {"127.0.0.1", "127.255.0.9", "192.0.2.0", "192.0.2.10",
+                                "192.0.2.255", "198.18.0.10", "198.19.255.255"}) {
         EXPECT_TRUE(sim::isSimAddress(allowed)) << allowed;
     }
-    for (const char* refused : {"192.0.3.1", "192.0.1.255", "10.0.0.1", "128.0.0.1", "0.0.0.0",
-                                "224.0.0.251", "::1", "localhost", "", "192.0.2"}) {
+    for (const char* refused :
+         {"192.0.3.1", "192.0.1.255", "10.0.0.1", "128.0.0.1", "0.0.0.0", "224.0.0.251", "::1",
+          "localhost", "", "192.0.2", "198.17.255.255", "198.20.0.0"}) {
         EXPECT_FALSE(sim::isSimAddress(refused)) << refused;
     }
 }
