@@ -9,6 +9,7 @@
 #include "AmpStatus.h"
 #include "ControllerLog.h"
 #include "DatagramRead.h"
+#include "PeerText.h"
 #include "QtZEB_Device.h"
 #include "RouterModel.h"
 #include "SdkVireoDrivers.h"
@@ -30,6 +31,19 @@ QString describe(const QHostAddress& address) {
     return address.isNull() ? QStringLiteral("(no address)") : address.toString();
 }
 
+// A line about what a peer sent, unless the limit left it out (a null line).
+void notePeerLine(const QString& line) {
+    if (!line.isNull()) {
+        qCInfo(zebController).noquote() << line;
+    }
+}
+
+void warnPeerLine(const QString& line) {
+    if (!line.isNull()) {
+        qCWarning(zebController).noquote() << line;
+    }
+}
+
 }  // namespace
 
 const QHostAddress VireoThreads::kStatusGroup(QStringLiteral("239.255.10.99"));
@@ -40,7 +54,8 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent,
       m_timing(timing),
       m_interface_index(interfaceIndex),
       m_drivers(drivers ? std::move(drivers) : std::make_unique<SdkVireoDrivers>(timing.drivers)),
-      m_commands(timing.reply_ms, zebController, this),
+      m_peer_log(std::chrono::milliseconds(timing.log_window_ms)),
+      m_commands(timing.reply_ms, zebController, m_peer_log, this),
       m_poll_timer(new PollSchedule(m_timing.tick_ms, m_timing.poll_chains, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
@@ -443,11 +458,13 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         QMutexLocker lock(&m_mutex);
         VireoDevice* device = findBySender(addr);
         if (!device) {
-            qCInfo(zebController).noquote()
-                << QStringLiteral("reply from %1: no device has this address").arg(describe(addr));
+            notePeerLine(m_peer_log.admit(
+                addr, PeerLine::StrayReply,
+                QStringLiteral("reply from %1: no device has this address").arg(describe(addr))));
         } else if (reply.kind == TextReply::Kind::Malformed) {
-            qCWarning(zebController).noquote()
-                << QStringLiteral("reply from %1: %2").arg(describe(addr), reply.fault);
+            warnPeerLine(m_peer_log.admit(
+                addr, PeerLine::MalformedReply,
+                QStringLiteral("reply from %1: %2").arg(describe(addr), reply.fault)));
         } else if ((reply.has_version && identification::versionReceived(*device, reply.version)) ||
                    (reply.kind == TextReply::Kind::Nack && identification::nackReceived(*device))) {
             m_devices.emitVireoDevicesChanged();
@@ -484,24 +501,26 @@ void VireoThreads::udpTimeOut() {
 void VireoThreads::handleAmpStatusNotify() {
     readEachDatagram(m_status_socket, [this](QHostAddress& sender, QByteArray& bytes) {
         if (bytes.isEmpty()) {
-            qCWarning(zebController).noquote()
-                << QStringLiteral("status from %1: empty datagram").arg(describe(sender));
+            warnPeerLine(m_peer_log.admit(
+                sender, PeerLine::EmptyStatus,
+                QStringLiteral("status from %1: empty datagram").arg(describe(sender))));
             return;
         }
         VireoDevice* device = findBySender(sender);
         if (!device) {
-            qCInfo(zebController).noquote()
-                << QStringLiteral("status from %1: no device has this address")
-                       .arg(describe(sender));
+            notePeerLine(
+                m_peer_log.admit(sender, PeerLine::StrayStatus,
+                                 QStringLiteral("status from %1: no device has this address")
+                                     .arg(describe(sender))));
             return;
         }
         const AmpStatusDatagram status = parseAmpStatus(bytes);
         if (status.rejected > 0) {
-            qCWarning(zebController).noquote()
-                << QStringLiteral("status from %1: %2 malformed line(s), first \"%3\"")
-                       .arg(describe(sender))
-                       .arg(status.rejected)
-                       .arg(status.first_rejected);
+            warnPeerLine(m_peer_log.admit(
+                sender, PeerLine::MalformedStatus,
+                QStringLiteral("status from %1: %2 malformed line(s), first \"%3\"")
+                    .arg(describe(sender), QString::number(status.rejected),
+                         escapePeerText(status.first_rejected))));
         }
         for (const AmpStatus& line : status.lines) {
             device->setAmpStatus1(line.status1);

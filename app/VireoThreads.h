@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "IdentificationPoll.h"
+#include "PeerLogLimit.h"
 #include "PollSchedule.h"
 #include "TextCommandChannel.h"
 #include "VireoDevices.h"
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<VireoDrivers> m_drivers;
     aud_env* m_env = nullptr;
     VireoDevices m_devices;
+    PeerLogLimit m_peer_log;
     TextCommandChannel m_commands;
     VireoDevice* m_awaiting = nullptr;
     QUdpSocket* m_status_socket = nullptr;

@@ -13,6 +13,7 @@ struct VireoThreadsTiming {
     int first_refresh_ms = 100;   // from construction to the first refresh
     int refresh_pause_ms = 1000;  // the pause between stop and start of a refresh
     int location_wait_ms = 1000;  // one wait of the location read
+    int log_window_ms = 10000;    // one line per sender and kind of peer trouble in this time
     quint16 local_port = 6;       // the command socket's local port, tried first
     VireoDriverSettings drivers;  // the SDK driver threads' (of the default driver set)
 };

@@ -10,6 +10,7 @@
 #include "OvaltaVireoBrowse.h"
 #include "OvaltaVireoConmon.h"
 #include "OvaltaVireoRouter.h"
+#include "PeerText.h"
 #include "RouterModel.h"
 #include "TextReply.h"
 #include "conmon/conmon_body.h"
@@ -59,7 +60,8 @@ VireoThreads::VireoThreads(int interfaceIndex, QWidget* parent, Prompts& prompts
       m_drivers(m_timing.drivers),
       m_devices(m_run),
       m_run(m_devices, m_mutex, prompts, this, m_timing.push),
-      m_commands(m_timing.reply_ms, kolvoController, this),
+      m_peer_log(std::chrono::milliseconds(m_timing.log_window_ms)),
+      m_commands(m_timing.reply_ms, kolvoController, m_peer_log, this),
       m_poll_timer(new PollSchedule(m_timing.tick_ms, m_timing.poll_chains, this)) {
     connect(m_commands.replyTimer(), &QTimer::timeout, this, &VireoThreads::udpTimeOut);
     connect(&m_commands, &TextCommandChannel::datagram, this, &VireoThreads::DeviceResponse);
@@ -389,8 +391,8 @@ bool VireoThreads::isWaiting(const VireoDevice& device) const {
     if (device.getPollState() == VireoDevice::kPollWaiting) {
         return true;
     }
-    qCInfo(kolvoController).noquote()
-        << QStringLiteral("conmon reply for %1 dropped: not waiting").arg(device.getName());
+    qCInfo(kolvoController).noquote() << QStringLiteral("conmon reply for %1 dropped: not waiting")
+                                             .arg(escapePeerText(device.getName()));
     return false;
 }
 
@@ -538,8 +540,12 @@ void VireoThreads::handleDataGram(QHostAddress& addr, QByteArray& bytes) {
         VireoDevice* device = findBySender(addr);
         if (reply.text.startsWith(QLatin1String("ACK"))) {
             if (reply.kind == TextReply::Kind::Malformed) {
-                qCInfo(kolvoController).noquote()
-                    << QStringLiteral("reply from %1: %2").arg(describe(addr), reply.fault);
+                const QString line = m_peer_log.admit(
+                    addr, PeerLine::MalformedReply,
+                    QStringLiteral("reply from %1: %2").arg(describe(addr), reply.fault));
+                if (!line.isNull()) {
+                    qCInfo(kolvoController).noquote() << line;
+                }
             } else if (device && reply.key == kVersionKey) {
                 device->setTimeoutCount(0);
                 if (device->getPollState() != VireoDevice::kPollNotUpdatable && reply.has_version &&

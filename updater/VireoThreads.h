@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "PeerLogLimit.h"
 #include "PollSchedule.h"
 #include "Prompts.h"
 #include "SdkDriverSet.h"
@@ -118,6 +119,7 @@ private:
     aud_env* m_env = nullptr;
     VireoDevices m_devices;
     UpdateRun m_run;
+    PeerLogLimit m_peer_log;
     TextCommandChannel m_commands;
     QPointer<VireoDevice> m_udp_awaiting;
     PollSchedule* m_poll_timer;

@@ -16,6 +16,7 @@ struct VireoThreadsTiming {
     int reply_ms = 250;           // a text command's reply time-out
     int first_refresh_ms = 100;   // from construction to the first refresh (-1: none)
     int refresh_pause_ms = 1000;  // the pause between stop and start of a restart
+    int log_window_ms = 10000;    // one line per sender and kind of peer trouble in this time
     quint16 local_port = 6;       // the command socket's local port, tried first
     VireoDriverSettings drivers;  // the browse always runs as the updater's
     VireoTftpTiming push;

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include "PeerText.h"
 #include "RouterLog.h"
 #include "RouterModel.h"
 #include "routing/dr_channels.h"
@@ -169,7 +170,8 @@ void OvaltaVireoRouter::openDevice(const QString& name) {
         m_devices ? dr_device_open(m_devices, latin.constData(), &device) : AUD_ERR_INVALIDSTATE;
     if (result != AUD_SUCCESS) {
         // The model stays open without a device: the poll tries again at its deadline.
-        qCWarning(zebRouter).noquote() << "cannot open device" << name << "- result" << result;
+        qCWarning(zebRouter).noquote()
+            << "cannot open device" << escapePeerText(name) << "- result" << result;
         return;
     }
     found->setDevice(device);
@@ -223,8 +225,9 @@ void OvaltaVireoRouter::rxSubscribe(QString rxDevName, int rxIdx, QString txDevN
                             : dr_rxchannel_subscribe(channel, onRequestDone, &id,
                                                      device.constData(), name.constData());
     if (result != AUD_SUCCESS) {
-        qCWarning(zebRouter).noquote() << "cannot subscribe" << rxDevName << rxIdx << "to"
-                                       << txChannelName << "@" << txDevName << "- result" << result;
+        qCWarning(zebRouter).noquote() << "cannot subscribe" << escapePeerText(rxDevName) << rxIdx
+                                       << "to" << escapePeerText(txChannelName) << "@"
+                                       << escapePeerText(txDevName) << "- result" << result;
         slot->release();
         return;
     }

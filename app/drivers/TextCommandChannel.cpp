@@ -1,6 +1,8 @@
 #include "TextCommandChannel.h"
 
 #include "DatagramRead.h"
+#include "PeerLogLimit.h"
+#include "PeerText.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -15,8 +17,13 @@ QString describe(const QHostAddress& address) {
 
 }  // namespace
 
-TextCommandChannel::TextCommandChannel(int reply_ms, Category category, QObject* parent)
-    : QObject(parent), m_reply_ms(reply_ms), m_category(category), m_reply_timer(new QTimer(this)) {
+TextCommandChannel::TextCommandChannel(int reply_ms, Category category, PeerLogLimit& peer_log,
+                                       QObject* parent)
+    : QObject(parent),
+      m_reply_ms(reply_ms),
+      m_category(category),
+      m_peer_log(peer_log),
+      m_reply_timer(new QTimer(this)) {
     m_reply_timer->setObjectName(QStringLiteral("replyTimer"));
     m_reply_timer->setSingleShot(true);
     // A coarse timer may end the wait 5 % early.
@@ -59,7 +66,7 @@ void TextCommandChannel::pump(QMutex& mutex, const std::function<bool(const UdpC
     if (!claim(command)) {
         qCInfo(m_category).noquote()
             << QStringLiteral("text command for %1 dropped: no such device")
-                   .arg(command.device_name);
+                   .arg(escapePeerText(command.device_name));
         return;
     }
     m_awaiting_address = command.address;
@@ -72,8 +79,12 @@ void TextCommandChannel::pump(QMutex& mutex, const std::function<bool(const UdpC
 void TextCommandChannel::readPending() {
     readEachDatagram(m_socket, [this](QHostAddress& sender, QByteArray& bytes) {
         if (bytes.isEmpty()) {
-            qCWarning(m_category).noquote()
-                << QStringLiteral("reply from %1: empty datagram").arg(describe(sender));
+            const QString line = m_peer_log.admit(
+                sender, PeerLine::EmptyReply,
+                QStringLiteral("reply from %1: empty datagram").arg(describe(sender)));
+            if (!line.isNull()) {
+                qCWarning(m_category).noquote() << line;
+            }
             return;
         }
         emit datagram(sender, bytes);

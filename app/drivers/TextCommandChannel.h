@@ -10,6 +10,7 @@
 
 #include "UdpCommand.h"
 
+class PeerLogLimit;
 class QMutex;
 class QTimer;
 class QUdpSocket;
@@ -22,7 +23,9 @@ class TextCommandChannel : public QObject {
 public:
     using Category = const QLoggingCategory& (*)();
 
-    TextCommandChannel(int reply_ms, Category category, QObject* parent = nullptr);
+    // `peer_log` limits the lines about what peers send; it outlives the channel.
+    TextCommandChannel(int reply_ms, Category category, PeerLogLimit& peer_log,
+                       QObject* parent = nullptr);
 
     // Binds the command socket to `local_port`, or to any port when that one is refused.
     void open(quint16 local_port);
@@ -57,6 +60,7 @@ signals:
 private:
     const int m_reply_ms;
     const Category m_category;
+    PeerLogLimit& m_peer_log;
     QUdpSocket* m_socket = nullptr;
     QTimer* m_reply_timer;
     QList<UdpCommand> m_queue;

@@ -457,7 +457,9 @@ TEST_F(ControllerTest, AmplifierStatusReachesTheRecord) {
 TEST_F(ControllerTest, BadInputIsLoggedOnceAndChangesNothing) {
     const auto device_a = fakeDevice("192.0.2.10");
     const auto stranger = fakeDevice("192.0.2.11");
-    make(stillTiming());
+    VireoThreadsTiming timing = stillTiming();
+    timing.log_window_ms = 0;  // every line of a kind from one sender written
+    make(timing);
     announce(QStringLiteral("amp-a"), kAddressA);
     VireoDevice* amp = record(QStringLiteral("amp-a"));
     amp->setPollState(identification::kAsked);
@@ -510,6 +512,87 @@ TEST_F(ControllerTest, BadInputIsLoggedOnceAndChangesNothing) {
     EXPECT_EQ(amp->getTimeoutCount(), 3);
     EXPECT_EQ(amp->getMcuVersion(), 0u);
     EXPECT_EQ(amp->getAmpStatus1(), 1);
+}
+
+TEST_F(ControllerTest, StatusWithANewlineGivesOneEscapedLine) {
+    const auto device = fakeDevice("192.0.2.10");
+    make(stillTiming());
+    announce(QStringLiteral("amp-a"), kAddressA);
+    g_log.clear();
+    ASSERT_TRUE(device->sendStatus("amp 1,0\nzeb.controller: forged \x1B[2J\xC3\xA9\\"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !g_log.isEmpty(); }, 2000));
+    QTest::qWait(50);
+    ASSERT_EQ(g_log.size(), 1) << g_log.join('|').toStdString();
+    EXPECT_EQ(g_log.front(), QStringLiteral("status from 192.0.2.10: 1 malformed line(s), first "
+                                            "\"amp 1,0\\x0Azeb.controller: forged "
+                                            "\\x1B[2J\\xC3\\xA9\\\\\""));
+    EXPECT_EQ(record(QStringLiteral("amp-a"))->getAmpStatus1(), 0);
+}
+
+// 1000 bad datagrams of one kind from one sender, sent within a second through the
+// controller's sockets, give at most two lines (one, unless a 10 s window ends meanwhile).
+TEST_F(ControllerTest, AFloodFromOneSenderGivesAtMostTwoLinesPerKind) {
+    const auto device_a = fakeDevice("192.0.2.10");
+    const auto stranger = fakeDevice("192.0.2.11");
+    make(stillTiming());
+    announce(QStringLiteral("amp-a"), kAddressA);
+    VireoDevice* amp = record(QStringLiteral("amp-a"));
+    QUdpSocket from_a;
+    QUdpSocket from_stranger;
+    ASSERT_TRUE(from_a.bind(kAddressA, 0));
+    ASSERT_TRUE(from_stranger.bind(kAddressB, 0));
+    QStringList responses;
+    QObject::connect(controller.get(), &VireoThreads::commandResponse,
+                     [&responses](QHostAddress, QString text) { responses.append(text); });
+
+    struct Flood {
+        sim::FakeDevice* status_sender;  // none: replies from `reply_socket`
+        QUdpSocket* reply_socket;
+        QByteArray bytes;
+        const char* line;
+    };
+    const Flood floods[] = {
+        {device_a.get(), nullptr, "amp 1,0\rx 1", "status from 192.0.2.10: 2 malformed line(s)"},
+        {device_a.get(), nullptr, "", "status from 192.0.2.10: empty datagram"},
+        {stranger.get(), nullptr, "amp 1,0,0", "status from 192.0.2.11: no device has this"},
+        {nullptr, &from_a, "ACK ???", "reply from 192.0.2.10: no key and value after ACK"},
+        {nullptr, &from_a, "", "reply from 192.0.2.10: empty datagram"},
+        {nullptr, &from_stranger, "ACK VERSION=1.5", "reply from 192.0.2.11: no device has this"},
+    };
+    for (const Flood& flood : floods) {
+        SCOPED_TRACE(flood.line);
+        g_log.clear();
+        responses.clear();
+        amp->setAmpStatus1(0);
+        for (int i = 0; i < 1000; ++i) {
+            if (flood.status_sender) {
+                ASSERT_TRUE(flood.status_sender->sendStatus(flood.bytes.toStdString()));
+            } else {
+                flood.reply_socket->writeDatagram(flood.bytes, QHostAddress::LocalHost,
+                                                  controller->getUdpSocket()->localPort());
+            }
+            if (i % 50 == 49) {
+                QTest::qWait(1);  // the controller reads them before the buffer fills
+            }
+        }
+        // A datagram that changes something comes after the flood from the same road.
+        if (flood.status_sender) {
+            ASSERT_TRUE(device_a->sendStatus("amp 1,0,0"));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return amp->getAmpStatus1() == 1; }, 3000));
+        } else {
+            flood.reply_socket->writeDatagram("NACK", QHostAddress::LocalHost,
+                                              controller->getUdpSocket()->localPort());
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return responses.contains(QStringLiteral("NACK")); }, 3000));
+            if (!flood.bytes.isEmpty()) {
+                EXPECT_EQ(responses.size(), 1001);  // every one was read
+            }
+        }
+        const int lines = g_log.filter(QLatin1String(flood.line)).size();
+        EXPECT_GE(lines, 1);
+        EXPECT_LE(lines, 2);
+        EXPECT_EQ(g_log.size(), lines) << g_log.join('\n').toStdString();
+    }
 }
 
 TEST_F(ControllerTest, QueuedCommandsGoOneAtATime) {

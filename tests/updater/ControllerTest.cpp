@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <memory>
 #include <ostream>
@@ -21,6 +22,18 @@
 namespace {
 
 using kolvo::VireoDevice;
+
+// Every line logged on kolvo.controller while a test that installs it runs.
+QStringList g_log;
+QtMessageHandler g_previous_handler = nullptr;
+
+void captureLog(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (context.category && QLatin1String(context.category) == QLatin1String("kolvo.controller")) {
+        g_log.append(message);
+        return;
+    }
+    g_previous_handler(type, context, message);
+}
 
 kolvo::VireoThreadsTiming quietTiming() {
     kolvo::VireoThreadsTiming timing;
@@ -206,6 +219,33 @@ TEST_F(UpdaterController, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
     m_controller.pollSonaventData();
     EXPECT_EQ(device->getTimeoutCount(), 2);
     EXPECT_EQ(device->getMcuVersion(), 0u);
+}
+
+// 1000 unreadable replies from one address, sent within a second through the command socket,
+// give at most two lines (one, unless a 10 s window ends meanwhile).
+TEST_F(UpdaterController, AFloodOfBadRepliesGivesAtMostTwoLines) {
+    g_log.clear();
+    g_previous_handler = qInstallMessageHandler(captureLog);
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress(QStringLiteral("192.0.2.12")), 0));
+    int responses = 0;
+    QObject::connect(&m_controller, &kolvo::VireoThreads::commandResponse,
+                     [&responses](QHostAddress, QString) { ++responses; });
+    for (int i = 0; i < 1000; ++i) {
+        peer.writeDatagram("ACK ???", QHostAddress::LocalHost,
+                           m_controller.getUdpSocket()->localPort());
+        if (i % 50 == 49) {
+            QTest::qWait(1);  // the controller reads them before the buffer fills
+        }
+    }
+    const bool all_read = QTest::qWaitFor([&] { return responses == 1000; }, 3000);
+    qInstallMessageHandler(g_previous_handler);
+    EXPECT_TRUE(all_read) << responses;
+    const int lines =
+        g_log.filter(QStringLiteral("reply from 192.0.2.12: no key and value after ACK")).size();
+    EXPECT_GE(lines, 1);
+    EXPECT_LE(lines, 2);
+    EXPECT_EQ(g_log.size(), lines) << g_log.join('\n').toStdString();
 }
 
 TEST_F(UpdaterController, QueuedCommandWhoseRecordIsGoneIsDropped) {

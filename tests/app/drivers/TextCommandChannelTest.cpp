@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "PeerLogLimit.h"
 #include "TextCommandChannel.h"
 
 namespace {
@@ -45,7 +46,8 @@ protected:
     }
 
     QMutex mutex;
-    TextCommandChannel channel{5000, channelTest};
+    PeerLogLimit peer_log;
+    TextCommandChannel channel{5000, channelTest, peer_log};
     QUdpSocket device;
     QUdpSocket other;
 };
@@ -111,7 +113,8 @@ TEST_F(TextCommandChannelTest, EndWaitLeavesTheTimerAndCloseForgetsEverything) {
 // ends before its 250 ms (a coarse timer may end it up to 12 ms early).
 TEST(TextCommandReplyTimeOut, EndsNeitherEarlyNorLate) {
     QMutex mutex;
-    TextCommandChannel channel(250, channelTest);
+    PeerLogLimit peer_log;
+    TextCommandChannel channel(250, channelTest, peer_log);
     channel.open(0);
     QUdpSocket silent;
     ASSERT_TRUE(silent.bind(kLoopback, 0));
