@@ -14,12 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (header.size() > presetfile::kHeaderSize || model.size() > header.size()) {
         __builtin_trap();
     }
-    const std::vector<int> pages[] = {{8}, {8, 8}};
-    for (const std::vector<int>& bands : pages) {
+    // The one-channel page, and the two-channel page with its input type.
+    const presetfile::Controls pages[] = {{{8}, false}, {{8, 8}, true}};
+    for (const presetfile::Controls& page : pages) {
         dsp_t settings;
-        if (!presetfile::read(file, model, bands, &settings)) {
+        if (!presetfile::read(file, model, page, &settings)) {
             continue;
         }
+        const std::vector<int>& bands = page.band_counts;
         if (presetfile::headerFor(model) != header) {
             __builtin_trap();
         }

@@ -252,6 +252,38 @@ TEST_F(RoutingTest, DeviceWithoutCapabilityDataIsActiveWithoutChannels) {
     }
 }
 
+TEST_F(RoutingTest, LargestCountsMakeEveryRecordOnce) {
+    sim::FakeArcpState state = amp("AMP-1", 65535, 65535);
+    state.label_entries = 65535;
+    state.rx_slots = 65535;
+    state.rx_flow_count = 65535;
+    state.interfaces = 8;
+    state.selector16 = 1;
+    state.selector32 = 0x1F;
+    addFake("127.0.0.2", state);
+    dr_device* device = openAt("127.0.0.2");
+    ASSERT_EQ(queryCapabilities(device), AUD_SUCCESS);
+    ASSERT_EQ(dr_device_get_state(device), DR_DEVICE_STATE_ACTIVE);
+    uint16_t count = 0;
+    dr_txchannel* const* txs = nullptr;
+    ASSERT_EQ(dr_device_get_txchannels(device, &count, &txs), AUD_SUCCESS);
+    ASSERT_EQ(count, 65535);
+    dr_rxchannel* const* rxs = nullptr;
+    ASSERT_EQ(dr_device_get_rxchannels(device, &count, &rxs), AUD_SUCCESS);
+    ASSERT_EQ(count, 65535);
+    for (size_t i = 0; i < 65535; ++i) {
+        ASSERT_EQ(dr_txchannel_get_id(txs[i]), i + 1);
+        ASSERT_EQ(dr_rxchannel_get_id(rxs[i]), i + 1);
+        ASSERT_EQ(device->labels[i].id, i + 1);
+    }
+    EXPECT_EQ(device->labels.size(), 65535u);
+    EXPECT_EQ(device->rxflow_template.slots.size(), 65535u);
+    EXPECT_EQ(device->rxflow_table16.size(), 65535u * 8);
+    for (const std::vector<uint32_t>& table : device->rxflow_tables32) {
+        EXPECT_EQ(table.size(), 65535u * 8);
+    }
+}
+
 TEST_F(RoutingTest, TwoPagesOfReceiveChannelsCompleteOnce) {
     sim::FakeArcpState state = amp("AMP-1", 0, 3);
     state.page_size = 2;
