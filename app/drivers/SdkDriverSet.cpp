@@ -71,6 +71,10 @@ void SdkDriverSet::stop(QObject* receiver) {
     end(m_cmm);
 }
 
+bool SdkDriverSet::conmonReady() const {
+    return m_conmon && m_conmon->isReady();
+}
+
 int SdkDriverSet::pendingConmonRequests() const {
     return m_conmon ? m_conmon->pendingRequestCount() : 0;
 }
