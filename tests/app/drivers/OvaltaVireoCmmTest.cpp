@@ -312,7 +312,11 @@ TEST_F(CmmDriver, EveryOtherEndWritesItsReason) {
             std::lock_guard<std::mutex> lock(seen_.mutex);
             seen_.warnings.clear();
         }
-        startDriver(c.index < 0 ? index_ : c.index);
+        // A SET_CONFIG that reaches the going service before its socket closes is lost
+        // without a refusal: the next keepalive meets the closed port.
+        CmmDriverSettings settings;
+        settings.keepalive_ms = 100;
+        startDriver(c.index < 0 ? index_ : c.index, settings);
         ASSERT_TRUE(waitFor([&] { return !warnings().empty(); }));
         EXPECT_EQ(warnings(), std::vector<std::string>{warningFor(c.name, c.reason)});
         EXPECT_FALSE(driver_->isStarted());
