@@ -499,9 +499,13 @@ TEST(ProgramDefaults, ProductTimings) {
 TEST_F(Program, AfterTheServicesRestartAnArrivingDeviceIsIdentifiedAndTheOthersStay) {
     std::vector<sim::FakeNetworkDevice> devices = threeModules();
     devices[2].present = false;  // B
-    // The conmon client's own timings are the product's; the configuration service is
-    // watched closely enough for its loss to show within the test.
+    // Both services are watched closely enough for their loss to show within a second (the
+    // product's conmon timings are run in the controller's test of ZEB_Control).
     kolvo::VireoThreadsTiming timing = fastTiming(1000);
+    timing.drivers.conmon.reconnect.keepalive_ms = 100;
+    timing.drivers.conmon.reconnect.connecting_timeout_ms = 300;
+    timing.drivers.conmon.reconnect.connected_timeout_ms = 500;
+    timing.drivers.conmon.reconnect.reconnect_delay_ms = 300;
     timing.drivers.cmm.keepalive_ms = 50;
     timing.drivers.cmm.service_timeout_ms = 250;
     timing.drivers.cmm.reconnect_ms = 50;
