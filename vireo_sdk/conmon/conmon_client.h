@@ -91,7 +91,8 @@ void conmon_client_set_devices_changed_callback(conmon_client* client,
                                                 conmon_client_devices_changed_fn* callback);
 
 // Opens the socket and sends Connect: 3 for null, 5 unless NO_CONNECTION; the request is
-// completed when the server answers (or refuses: the client closes again).
+// completed when the server answers (or refuses: the client closes again, and with
+// reconnection on waits to connect again).
 aud_error_t conmon_client_connect(conmon_client* client, conmon_client_response_fn* callback,
                                   conmon_client_request_id* request);
 // Sends Disconnect when open and closes; tracked requests are dropped without callbacks.
