@@ -104,7 +104,7 @@ TEST_F(ConmonReconnect, ALostConnectionWaitsFiveSecondsThenConnectsAndStartsClea
     struct Case {
         const char* what;
         std::function<void(sim::FakeConmonServer&)> lose;
-        int lost_at_ms;  // from the connect
+        int lost_at_ms;      // from the connect
         size_t disconnects;  // 0 or 1
         std::function<void(sim::FakeConmonServer&)> restore;
     };
