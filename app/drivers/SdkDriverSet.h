@@ -40,7 +40,9 @@ public:
     OvaltaVireoRouter* router() const { return m_router.get(); }
     OvaltaVireoConmon* conmon() const { return m_conmon.get(); }
 
-    // Conmon: 0 and INVALIDSTATE when the set is stopped.
+    // Conmon: 0 and INVALIDSTATE when the set is stopped. Ready: the conmon driver is started,
+    // connected, registered and subscribed (false while it reconnects, and when stopped).
+    bool conmonReady() const;
     int pendingConmonRequests() const;
     aud_error_t sendConmonRequest(const QString& device_name, const QByteArray& body);
     aud_error_t sendVendorCommand(const QString& device_name, const QString& text);
