@@ -88,6 +88,20 @@ bool FakeConfigService::start() {
         return false;
     }
     m_port = ntohs(local.sin_port);
+    {
+        // A service started again knows no client and has its first configuration.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_connected = false;
+        m_client = sockaddr_in{};
+        m_client_header = DgcpHeader{};
+        m_client_name.clear();
+        m_client_pid = 0;
+        m_code = 1;
+        m_current.clear();
+        m_requested.clear();
+        m_changing = false;
+        m_ready_at.reset();
+    }
     m_thread = std::thread([this] { run(); });
     return true;
 }

@@ -66,7 +66,8 @@ public:
     FakeConfigService(const FakeConfigService&) = delete;
     FakeConfigService& operator=(const FakeConfigService&) = delete;
 
-    // Binds and starts the thread; false when the port cannot be bound.
+    // Binds and starts the thread; false when the port cannot be bound. A stopped service can
+    // start again on its port, knowing no client and with an empty configuration.
     bool start();
     void stop();
     uint16_t port() const { return m_port; }

@@ -103,7 +103,8 @@ FakeConmonServer::~FakeConmonServer() {
 }
 
 bool FakeConmonServer::start() {
-    m_socket = bindUdpSocket("127.0.0.1", m_port);
+    // Started again, it takes the port it had.
+    m_socket = bindUdpSocket("127.0.0.1", m_port != 0 ? m_port : m_bound_port);
     m_relay = bindUdpSocket("127.0.0.1", 0);
     if (m_socket < 0 || m_relay < 0 || ::pipe2(m_wake, O_CLOEXEC) != 0) {
         stop();

@@ -83,7 +83,7 @@ public:
     FakeConmonServer& operator=(const FakeConmonServer&) = delete;
 
     // Binds and starts the thread; false when the port cannot be bound. A stopped server can
-    // start again on the same port, knowing no client.
+    // start again on the same port (with port 0, the one it picked), knowing no client.
     bool start();
     void stop();
     uint16_t port() const;

@@ -99,7 +99,8 @@ FakeNetwork::FakeNetwork(std::vector<FakeNetworkDevice> devices, FakeNetworkOpti
       m_options(std::move(options)),
       m_conmon(m_options.conmon_port),
       m_config(m_options.config_port),
-      m_left(m_specs.size(), false) {
+      m_left(m_specs.size(), false),
+      m_in_conmon(m_specs.size(), false) {
     std::string mdns_address = m_options.mdns_address;
     if (mdns_address.empty()) {
         mdns_address = addressOf(m_options.controller_interface);
@@ -110,19 +111,24 @@ FakeNetwork::FakeNetwork(std::vector<FakeNetworkDevice> devices, FakeNetworkOpti
                           m_options.controller_interface.end());
     interface.mac = {0x02, 0x00, 0x5e, 0x00, 0x00, 0x01};
     m_config.setOptions({interface});
-    for (const FakeNetworkDevice& spec : m_specs) {
+    for (size_t i = 0; i < m_specs.size(); ++i) {
+        const FakeNetworkDevice& spec = m_specs[i];
         auto device = std::make_unique<FakeDevice>(spec.address);
         device->setStatusInterface(m_options.controller_interface);
         qz_msgs::system_t system;
         system.set_location(spec.location);
         device->setSystem(system);
         device->setVersion(spec.version_major, spec.version_minor);
-        device->setSilent(spec.faults.control_silent);
+        device->setSilent(spec.faults.control_silent || !spec.present);
         m_devices.push_back(std::move(device));
-        if (!spec.faults.conmon_unknown) {
+        m_left[i] = !spec.present;
+        if (spec.present && !spec.faults.conmon_unknown) {
             m_conmon.addDevice(conmonDevice(spec));
+            m_in_conmon[i] = true;
         }
-        m_mdns->addDevice(advertised(spec));
+        if (spec.present) {
+            m_mdns->addDevice(advertised(spec));
+        }
     }
 }
 
@@ -168,7 +174,7 @@ bool FakeNetwork::start() {
             stop();
             return false;
         }
-        m_routing.setSilent(size_t(routed), m_specs[i].faults.routing_silent);
+        m_routing.setSilent(size_t(routed), m_specs[i].faults.routing_silent || m_left[i]);
         m_routed.push_back(routed);
     }
     if (!m_conmon.start() || !m_routing.start() || !m_mdns->start()) {
@@ -202,8 +208,21 @@ bool FakeNetwork::join(size_t index) {
     if (index < m_routed.size()) {
         m_routing.setSilent(size_t(m_routed[index]), spec.faults.routing_silent);
     }
+    if (!m_in_conmon[index] && !spec.faults.conmon_unknown) {
+        m_conmon.addDevice(conmonDevice(spec));
+        m_in_conmon[index] = true;
+    }
     m_mdns->addDevice(advertised(spec));
     return true;
+}
+
+void FakeNetwork::stopServices() {
+    m_conmon.stop();
+    m_config.stop();
+}
+
+bool FakeNetwork::startServices() {
+    return m_config.start() && m_conmon.start();
 }
 
 void FakeNetwork::stop() {

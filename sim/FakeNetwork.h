@@ -39,6 +39,9 @@ struct FakeNetworkDevice {
     uint32_t software_version = 0x04010002;
     uint32_t firmware_version = 0x04000005;
     FakeNetworkFaults faults;
+    // false: off the network until join(): no services announced, unknown to the conmon
+    // server, silent.
+    bool present = true;
 };
 
 struct FakeNetworkOptions {
@@ -78,9 +81,15 @@ public:
     // The device leaves: goodbyes for its services, then silence on every protocol. False
     // when it has left already.
     bool leave(size_t index);
-    // A device that left comes back: its services announced again, answering as before it
-    // left (its status announcements are the caller's). False when it has not left.
+    // A device that left comes back (or one not present arrives): its services announced
+    // again, answering as before it left, known to the conmon server (its status
+    // announcements are the caller's). False when it has not left.
     bool join(size_t index);
+    // The PC's local Vireo services go, as in a restart: the conmon server and the
+    // configuration service stop; startServices() starts them again on their ports, knowing
+    // no client (false when one cannot bind).
+    void stopServices();
+    bool startServices();
     bool hasLeft(size_t index) const { return m_left.at(index); }
 
     size_t size() const { return m_specs.size(); }
@@ -102,8 +111,9 @@ private:
     FakeConmonServer m_conmon;
     FakeConfigService m_config;
     FakeArcpResponder m_routing;
-    std::vector<int> m_routed;  // each started device's index in the ARCP responder
-    std::vector<bool> m_left;   // by device index
+    std::vector<int> m_routed;      // each started device's index in the ARCP responder
+    std::vector<bool> m_left;       // by device index
+    std::vector<bool> m_in_conmon;  // by device index: the conmon server knows it
     bool m_started = false;
 };
 

@@ -13,11 +13,17 @@ QString symbol(aud_error_t result) {
     return name ? QString::fromLatin1(name) : QString::number(result);
 }
 
+aud_time span(int ms) {
+    return aud_time{ms / 1000, (ms % 1000) * 1000};
+}
+
 }  // namespace
 
-OvaltaVireoCmm::OvaltaVireoCmm(int interfaceIndex, QObject* parent, const SdkDriverTiming& timing,
-                               uint16_t port)
-    : SdkDriverThread(timing, parent), m_interface_index(interfaceIndex), m_port(port) {}
+OvaltaVireoCmm::OvaltaVireoCmm(int interfaceIndex, QObject* parent,
+                               const CmmDriverSettings& settings)
+    : SdkDriverThread(settings.timing, parent),
+      m_interface_index(interfaceIndex),
+      m_settings(settings) {}
 
 OvaltaVireoCmm::~OvaltaVireoCmm() {
     stop();
@@ -50,7 +56,7 @@ void OvaltaVireoCmm::giveUp(const QString& reason, bool keep_client) {
 
 QString OvaltaVireoCmm::serviceText(aud_error_t result) const {
     return QStringLiteral("no configuration service at 127.0.0.1:%1 (%2)")
-        .arg(m_port ? m_port : uint16_t{CMM_DEFAULT_PORT})
+        .arg(m_settings.port ? m_settings.port : uint16_t{CMM_DEFAULT_PORT})
         .arg(symbol(result));
 }
 
@@ -97,7 +103,12 @@ void OvaltaVireoCmm::startUp() {
         giveUp(serviceText(AUD_ERR_NOMEMORY));
         return;
     }
-    aud_error_t result = cmm_client_set_server_port(m_client, m_port);
+    const aud_time interval = span(m_settings.keepalive_ms);
+    const aud_time timeout = span(m_settings.service_timeout_ms);
+    aud_error_t result = cmm_client_set_server_port(m_client, m_settings.port);
+    if (result == AUD_SUCCESS) {
+        result = cmm_client_set_keepalive_times(m_client, &interval, &timeout);
+    }
     if (result == AUD_SUCCESS) {
         result = cmm_client_init(m_client, kClientName);
     }
@@ -125,7 +136,7 @@ void OvaltaVireoCmm::startUp() {
     }
 }
 
-bool OvaltaVireoCmm::configureInterface() {
+QString OvaltaVireoCmm::sendConfig() {
     char16_t name[CMM_INTERFACE_NAME_SIZE] = {};
     const int units = std::min(m_interface_name.size(), CMM_INTERFACE_NAME_SIZE - 1);
     std::copy_n(reinterpret_cast<const char16_t*>(m_interface_name.utf16()), units, name);
@@ -134,15 +145,22 @@ bool OvaltaVireoCmm::configureInterface() {
     const cmm_interface_list* options = cmm_client_get_options(m_client);
     const cmm_interface* found = cmm_interface_list_find_by_name(options, name);
     if (!found) {
-        giveUp(QStringLiteral("not offered by the configuration service"));
-        return false;
+        return QStringLiteral("not offered by the configuration service");
     }
     cmm_system_config_add_interface(&config->interfaces, options, cmm_interface_get_mac(found));
     config->flags = CMM_CONFIG_INTERFACES;
     config->lock = false;
     m_request_result = AUD_SUCCESS;
     if (cmm_client_set_system_config(m_client, config) != AUD_SUCCESS) {
-        giveUp(QStringLiteral("connection lost"));
+        return QStringLiteral("connection lost");
+    }
+    return QString();
+}
+
+bool OvaltaVireoCmm::configureInterface() {
+    const QString refused = sendConfig();
+    if (!refused.isEmpty()) {
+        giveUp(refused);
         return false;
     }
     if (!waitFor([this] { return !cmm_client_request_pending(m_client); }, Phase::Connected)) {
@@ -175,8 +193,81 @@ aud_error_t OvaltaVireoCmm::process() {
     if (selectReadable(set, nullptr) == AUD_SUCCESS) {
         result = cmm_client_process(m_client, nullptr);
     }
-    if (isStarted() && result == AUD_SUCCESS) {
+    // A lost service (a refused port gives CONNRESET) is connected again.
+    const bool lost = cmm_client_get_connection_state(m_client) == CMM_CONNECTION_NONE;
+    if (isStarted() && (result == AUD_SUCCESS || lost)) {
+        recover();
         rearm(timing().cycle_ms, &OvaltaVireoCmm::process);
     }
     return result;
+}
+
+void OvaltaVireoCmm::recoverAfter(int ms) {
+    m_recovery = Recovery::Waiting;
+    m_recovery_until = Clock::now() + std::chrono::milliseconds(ms);
+}
+
+void OvaltaVireoCmm::recover() {
+    const int state = cmm_client_get_connection_state(m_client);
+    const Clock::time_point now = Clock::now();
+    const bool wait_over = now >= m_recovery_until;
+    if (state == CMM_CONNECTION_NONE && m_recovery != Recovery::Waiting) {
+        if (m_recovery == Recovery::None) {
+            qWarning("OvaltaVireoCmm: configuration service lost; connecting again every %d ms",
+                     m_settings.reconnect_ms);
+        }
+        recoverAfter(m_settings.reconnect_ms);
+        return;
+    }
+    const std::chrono::milliseconds limit(timing().startup_limit_ms);
+    switch (m_recovery) {
+        case Recovery::None:
+            break;
+        case Recovery::Waiting:
+            if (!wait_over) {
+                break;
+            }
+            m_request_result = AUD_SUCCESS;
+            if (cmm_client_connect(m_client) == AUD_SUCCESS) {
+                m_recovery = Recovery::Connecting;
+                m_recovery_until = now + limit;
+            } else {
+                recoverAfter(m_settings.reconnect_ms);
+            }
+            break;
+        case Recovery::Connecting:
+            if (state == CMM_CONNECTION_CONNECTED && cmm_client_get_options(m_client) &&
+                cmm_client_get_status(m_client)) {
+                const QString refused = sendConfig();
+                if (refused.isEmpty()) {
+                    m_recovery = Recovery::Configuring;
+                    m_recovery_until = now + limit;
+                } else {
+                    giveUp(refused, true);
+                    m_recovery = Recovery::None;
+                }
+            } else if (wait_over) {
+                cmm_client_disconnect(m_client);
+                recoverAfter(m_settings.reconnect_ms);
+            }
+            break;
+        case Recovery::Configuring: {
+            const cmm_status* status = cmm_client_get_status(m_client);
+            if (!cmm_client_request_pending(m_client) && m_request_result != AUD_SUCCESS) {
+                giveUp(QStringLiteral("SET_CONFIG refused (%1)").arg(symbol(m_request_result)),
+                       true);
+                m_recovery = Recovery::None;
+            } else if (!cmm_client_request_pending(m_client) && status &&
+                       !cmm_status_get_pending_config(status)) {
+                qInfo("OvaltaVireoCmm: interface \"%s\" configured again",
+                      qUtf8Printable(m_interface_name));
+                m_recovery = Recovery::None;
+            } else if (wait_over) {
+                giveUp(QStringLiteral("no answer within %1 ms").arg(timing().startup_limit_ms),
+                       true);
+                m_recovery = Recovery::None;
+            }
+            break;
+        }
+    }
 }

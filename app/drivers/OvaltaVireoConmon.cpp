@@ -46,6 +46,10 @@ int OvaltaVireoConmon::pendingRequestCount() const {
     return int(m_pending.size());
 }
 
+bool OvaltaVireoConmon::isReady() const {
+    return isStarted() && m_ready.load();
+}
+
 void OvaltaVireoConmon::startUp() {
     conmon_client_config* config = conmon_client_config_new(kClientName);
     conmon_client_config_set_server_port(config, m_settings.server_port);
@@ -58,6 +62,7 @@ void OvaltaVireoConmon::startUp() {
     m_client = client;
     conmon_client_set_context(client, this);
     conmon_client_set_max_requests(client, m_settings.max_requests);
+    conmon_client_set_auto_reconnect(client, true, &m_settings.reconnect);
 
     conmon_client_request_id id = 0;
     if (conmon_client_connect(client, onRequestDone, &id) == AUD_SUCCESS) {
@@ -70,20 +75,61 @@ void OvaltaVireoConmon::startUp() {
     conmon_client_set_dns_domain_name_changed_callback(client, onChanged);
     conmon_client_set_networks_changed_callback(client, onChanged);
     conmon_client_set_devices_changed_callback(client, onDevicesChanged);
-    if (conmon_client_register_monitoring_messages(client, onRequestDone, &id, kStatusChannel,
-                                                   kRemote, onMessage) == AUD_SUCCESS) {
-        addPending(id, QString());
-        if (!waitForRequest(id)) {
-            return;
+    bool answered[2] = {false, false};
+    const Session steps[2] = {Session::Registering, Session::Subscribing};
+    for (int i = 0; i < 2; ++i) {
+        if (sendSessionRequest(steps[i])) {
+            if (!waitForRequest(m_session_request)) {
+                return;
+            }
+            answered[i] = m_session_answered;
         }
     }
-    if (conmon_client_subscribe_global(client, onRequestDone, &id, kStatusChannel) == AUD_SUCCESS) {
-        addPending(id, QString());
-        if (!waitForRequest(id)) {
-            return;
-        }
-    }
+    // Otherwise the cycles register and subscribe once the client is connected.
+    m_session = answered[0] && answered[1] ? Session::Ready : Session::Down;
+    m_ready.store(m_session == Session::Ready &&
+                  conmon_client_get_state(client) == CONMON_CLIENT_CONNECTED);
     setStarted();
+}
+
+bool OvaltaVireoConmon::sendSessionRequest(Session step) {
+    conmon_client_request_id id = 0;
+    const aud_error_t sent =
+        step == Session::Registering
+            ? conmon_client_register_monitoring_messages(m_client, onRequestDone, &id,
+                                                         kStatusChannel, kRemote, onMessage)
+            : conmon_client_subscribe_global(m_client, onRequestDone, &id, kStatusChannel);
+    if (sent != AUD_SUCCESS) {
+        return false;
+    }
+    m_session = step;
+    m_session_request = id;
+    m_session_answered = false;
+    addPending(id, QString());
+    return true;
+}
+
+void OvaltaVireoConmon::followConnection() {
+    if (conmon_client_get_state(m_client) != CONMON_CLIENT_CONNECTED) {
+        if (m_session == Session::Ready) {
+            qWarning("OvaltaVireoConmon: connection to the conmon server lost; reconnecting");
+        }
+        m_session = Session::Down;
+    } else if (m_session == Session::Down) {
+        sendSessionRequest(Session::Registering);
+    } else if (m_session != Session::Ready && !isPending(m_session_request)) {
+        if (!m_session_answered) {
+            m_session = Session::Down;
+        } else if (m_session == Session::Registering) {
+            if (!sendSessionRequest(Session::Subscribing)) {
+                m_session = Session::Down;
+            }
+        } else {
+            m_session = Session::Ready;
+            qInfo("OvaltaVireoConmon: connected to the conmon server again");
+        }
+    }
+    m_ready.store(m_session == Session::Ready);
 }
 
 void OvaltaVireoConmon::firstCycle() {
@@ -108,6 +154,7 @@ aud_error_t OvaltaVireoConmon::process() {
     readWaiting();
     conmon_client_process(m_client);
     expire();
+    followConnection();
     rearm(timing().cycle_ms, &OvaltaVireoConmon::process);
     return AUD_SUCCESS;
 }
@@ -184,6 +231,9 @@ aud_error_t OvaltaVireoConmon::send(const QString& deviceName, const uint8_t* ve
     if (!isStarted() || !m_client) {
         return AUD_SUCCESS;
     }
+    if (!m_ready.load()) {
+        return AUD_ERR_NOTCONN;
+    }
     const QByteArray name = deviceName.toLatin1();
     conmon_client_request_id id = 0;
     const aud_error_t result = conmon_client_send_control_message(
@@ -212,6 +262,9 @@ void OvaltaVireoConmon::onRequestDone(conmon_client* client, conmon_client_reque
     OvaltaVireoConmon* self = driverOf(client);
     if (result != AUD_SUCCESS) {
         return;  // a failed request waits for its deadline
+    }
+    if (id == self->m_session_request) {
+        self->m_session_answered = true;
     }
     QMutexLocker lock(&self->m_mutex);
     self->m_pending.erase(id);

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMutex>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,9 @@ struct ConmonReply;
 // commands to named devices and reports what comes back. Every request awaiting its answer
 // stays in a pending map until the server answers it or its deadline passes
 // (conmonTimeout). The map has its own mutex; no signal is sent and no client call made while
-// it is held.
+// it is held. The client reconnects by itself when the server is lost (a restart, say); the
+// cycles then register and subscribe again on the new connection. Requests lost with the old
+// connection time out as any unanswered request does.
 class OvaltaVireoConmon : public SdkDriverThread {
     Q_OBJECT
 public:
@@ -33,8 +36,14 @@ public:
     // Entries of the pending map.
     int pendingRequestCount() const;
 
+    // Start-up has finished and the client is connected, registered and subscribed: false
+    // from the moment a cycle sees the connection lost until it has registered and subscribed
+    // again on the next one. Safe from any thread.
+    bool isReady() const;
+
     // A standard conmon request (body of size bytes) to the device: 0 and nothing sent before
-    // start-up has finished, else the client's result; a request sent is pending.
+    // start-up has finished; 40 (NOTCONN) and nothing sent while started but not ready, so the
+    // caller asks again later; else the client's result. A request sent is pending.
     aud_error_t sendRequest(const void* body, size_t size, const QString& deviceName);
     // A text command in a vendor message: one byte per character (0 above 0xFF) and a zero
     // byte; 3 for more than 1447 characters. Otherwise as sendRequest.
@@ -59,6 +68,8 @@ protected:
 
 private:
     using Clock = std::chrono::steady_clock;
+    // The registration and subscription of the current connection.
+    enum class Session { Down, Registering, Subscribing, Ready };
     struct Pending {
         conmon_client_request_id id;
         Clock::time_point deadline;
@@ -75,6 +86,11 @@ private:
 
     aud_error_t send(const QString& deviceName, const uint8_t* vendor_id, const void* body,
                      size_t size);
+    // Sends the Register or Subscribe of step, pending under an empty name: whether it went.
+    bool sendSessionRequest(Session step);
+    // A cycle's look at the connection: a lost one is Down; a new one is registered, then
+    // subscribed, one step per answer (a step refused or unanswered starts over).
+    void followConnection();
     void addPending(conmon_client_request_id id, const QString& deviceName);
     bool isPending(conmon_client_request_id id) const;
     // Waits in start-up passes until the request id has left the pending map; false when
@@ -92,4 +108,8 @@ private:
     conmon_client* m_client = nullptr;
     mutable QMutex m_mutex;
     std::map<conmon_client_request_id, Pending> m_pending;
+    Session m_session = Session::Down;
+    conmon_client_request_id m_session_request = 0;  // of the step under way
+    bool m_session_answered = false;                 // that step succeeded
+    std::atomic<bool> m_ready{false};
 };

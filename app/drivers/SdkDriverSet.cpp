@@ -32,8 +32,7 @@ SdkDriverSet::~SdkDriverSet() {
 
 void SdkDriverSet::create(aud_env* env, int interface_index) {
     stop(nullptr);
-    m_cmm = std::make_unique<OvaltaVireoCmm>(interface_index, nullptr, m_settings.cmm,
-                                             m_settings.cmm_port);
+    m_cmm = std::make_unique<OvaltaVireoCmm>(interface_index, nullptr, m_settings.cmm);
     m_cmm->setEnvironment(env);
     m_browse = std::make_unique<OvaltaVireoBrowse>(interface_index, nullptr, m_settings.browse);
     m_browse->setEnvironment(env);
@@ -69,6 +68,10 @@ void SdkDriverSet::stop(QObject* receiver) {
     end(m_router);
     end(m_browse);
     end(m_cmm);
+}
+
+bool SdkDriverSet::conmonReady() const {
+    return m_conmon && m_conmon->isReady();
 }
 
 int SdkDriverSet::pendingConmonRequests() const {

@@ -40,7 +40,9 @@ public:
     OvaltaVireoRouter* router() const { return m_router.get(); }
     OvaltaVireoConmon* conmon() const { return m_conmon.get(); }
 
-    // Conmon: 0 and INVALIDSTATE when the set is stopped.
+    // Conmon: 0 and INVALIDSTATE when the set is stopped. Ready: the conmon driver is started,
+    // connected, registered and subscribed (false while it reconnects, and when stopped).
+    bool conmonReady() const;
     int pendingConmonRequests() const;
     // The conmon driver's start-up is done: requests can be sent.
     bool conmonReady() const;

@@ -3,6 +3,7 @@
 // server and configuration service on 127.0.0.1, inside the test's own network namespace.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <net/if.h>
@@ -54,11 +55,12 @@ protected:
         network.reset();
     }
 
-    void start(std::vector<sim::FakeNetworkDevice> devices) {
+    void start(std::vector<sim::FakeNetworkDevice> devices,
+               const VireoThreadsTiming& timing = fastTiming()) {
         network = std::make_unique<sim::FakeNetwork>(std::move(devices));
         ASSERT_TRUE(network->start());
-        controller = std::make_unique<VireoThreads>(int(::if_nametoindex("zeb0")), nullptr, nullptr,
-                                                    fastTiming());
+        controller =
+            std::make_unique<VireoThreads>(int(::if_nametoindex("zeb0")), nullptr, nullptr, timing);
     }
 
     VireoDevice* record(const QString& name) const {
@@ -93,6 +95,23 @@ protected:
             }
         }
         return bodies;
+    }
+
+    // What the record of name holds, as text.
+    std::string identity(const QString& name) const {
+        const VireoDevice* device = record(name);
+        if (!device) {
+            return "none";
+        }
+        return QStringLiteral("%1 state %2 ip %3 mac %4 model %5/%6 pid %7 at %8 mcu %9 path %10")
+            .arg(device->getName())
+            .arg(device->getPollState())
+            .arg(device->getIpAddress().toString(), device->getMacAddress(),
+                 device->getVireoModel(), device->getModelName(),
+                 QString::fromLatin1(device->getProductId()), device->getLocation())
+            .arg(device->getMcuVersion(), 0, 16)
+            .arg(device->getControlPath())
+            .toStdString();
     }
 
     // The records as text, for failure messages.
@@ -169,6 +188,53 @@ TEST_F(ControllerNetwork, DevicesAreIdentifiedOrIgnoredAsTheyAnswer) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return record(QStringLiteral("amp-1"))->getAmpStatus1() == 1; }, 3000));
     EXPECT_EQ(record(QStringLiteral("amp-2"))->getAmpStatus1(), 0);
+}
+
+TEST_F(ControllerNetwork, AfterTheServicesRestartAnArrivingDeviceIsIdentifiedAndTheOthersStay) {
+    std::vector<sim::FakeNetworkDevice> devices;
+    for (int n = 1; n <= 3; ++n) {
+        devices.push_back(sim::FakeNetwork::amplifier("amp-" + std::to_string(n),
+                                                      "192.0.2." + std::to_string(9 + n), n));
+    }
+    devices[2].present = false;
+    // The conmon client's own timings are the product's; the configuration service is
+    // watched closely enough for its loss to show within the test.
+    VireoThreadsTiming timing = fastTiming();
+    timing.drivers.cmm.keepalive_ms = 50;
+    timing.drivers.cmm.service_timeout_ms = 250;
+    timing.drivers.cmm.reconnect_ms = 50;
+    start(devices, timing);
+    const QString first = QStringLiteral("amp-1");
+    const QString second = QStringLiteral("amp-2");
+    ASSERT_TRUE(reaches(first, identification::kIdentified)) << records();
+    ASSERT_TRUE(reaches(second, identification::kIdentified)) << records();
+    const VireoDevice* const records_before[] = {record(first), record(second)};
+    const std::string before[] = {identity(first), identity(second)};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return network->config().logOf(0x110).size() == 1; }, 3000));
+
+    network->stopServices();
+    ASSERT_TRUE(network->startServices());
+    ASSERT_TRUE(network->join(2));
+    QElapsedTimer since_return;
+    since_return.start();
+    const QString third = QStringLiteral("amp-3");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const VireoDevice* device = record(third);
+            return device && device->getPollState() == identification::kIdentified;
+        },
+        15000))
+        << records();
+    RecordProperty("identified_after_ms", int(since_return.elapsed()));
+    EXPECT_EQ(identity(third),
+              "amp-3 state 8 ip 192.0.2.12 mac 00:1d:c1:00:00:03 model Solano 2-A/ZEB-4600 pid "
+              "00000012 at Rack 3 mcu 10005 path 2");
+    EXPECT_EQ(record(first), records_before[0]);
+    EXPECT_EQ(record(second), records_before[1]);
+    EXPECT_EQ(identity(first), before[0]);
+    EXPECT_EQ(identity(second), before[1]);
+    // The interface went into the new service's configuration.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return network->config().logOf(0x110).size() == 2; }, 3000));
 }
 
 }  // namespace

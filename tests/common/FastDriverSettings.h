@@ -5,7 +5,7 @@
 // Driver timings that let a test bring a whole simulated network up within a second or two.
 inline VireoDriverSettings fastDriverSettings() {
     VireoDriverSettings drivers;
-    drivers.cmm.cycle_ms = 10;
+    drivers.cmm.timing.cycle_ms = 10;
     drivers.browse.timing.cycle_ms = 10;
     drivers.router.cycle.cycle_ms = 10;
     drivers.router.poll_ms = 50;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -130,19 +131,25 @@ protected:
         m_network.reset();
     }
 
-    // Devices C, A, B arrive in this order.
+    // Devices C, A, B arrive in this order (those present).
     void start(std::vector<sim::FakeNetworkDevice> devices, int ack_timeout_ms = 1000) {
+        start(devices, fastTiming(ack_timeout_ms));
+    }
+    void start(std::vector<sim::FakeNetworkDevice> devices,
+               const kolvo::VireoThreadsTiming& timing) {
         m_network = std::make_unique<sim::FakeNetwork>(devices);
         for (size_t i = 1; i < devices.size(); ++i) {
             m_network->mdns().removeDevice(advertised(devices[i]).host);
         }
         ASSERT_TRUE(m_network->start());
-        m_window =
-            std::make_unique<kolvo::MainWindow>(nullptr, m_prompts, fastTiming(ack_timeout_ms));
+        m_window = std::make_unique<kolvo::MainWindow>(nullptr, m_prompts, timing);
         m_window->show();
         QObject::connect(m_window->controller(), &kolvo::VireoThreads::updateStatus,
                          [this](const QString& text) { m_statuses.push_back(text); });
         for (size_t i = 0; i < devices.size(); ++i) {
+            if (!devices[i].present) {
+                continue;
+            }
             if (i > 0) {
                 m_network->mdns().addDevice(advertised(devices[i]));
             }
@@ -150,6 +157,23 @@ protected:
             ASSERT_TRUE(QTest::qWaitFor([&] { return record(name) != nullptr; }, 10000))
                 << devices[i].name;
         }
+    }
+
+    // What the record of name holds, as text.
+    std::string identity(const QString& name) const {
+        const VireoDevice* device = record(name);
+        if (!device) {
+            return "none";
+        }
+        return QStringLiteral("%1 state %2 ip %3 mac %4 model %5/%6 pid %7 mcu %8 path %9")
+            .arg(device->getName())
+            .arg(device->getPollState())
+            .arg(device->getIpAddress().toString(), device->getMacAddress(),
+                 device->getVireoModel(), device->getModelName(),
+                 QString::fromLatin1(device->getProductId()))
+            .arg(device->getMcuVersion(), 0, 16)
+            .arg(device->getCommandPath())
+            .toStdString();
     }
 
     kolvo::VireoDevices& table() const { return *m_window->controller()->getVireoDevices(); }
@@ -470,6 +494,50 @@ TEST(ProgramDefaults, ProductTimings) {
     EXPECT_EQ(timing.reply_ms, 250);
     EXPECT_EQ(timing.first_refresh_ms, 100);
     EXPECT_EQ(timing.refresh_pause_ms, 1000);
+}
+
+TEST_F(Program, AfterTheServicesRestartAnArrivingDeviceIsIdentifiedAndTheOthersStay) {
+    std::vector<sim::FakeNetworkDevice> devices = threeModules();
+    devices[2].present = false;  // B
+    // Both services are watched closely enough for their loss to show within a second (the
+    // product's conmon timings are run in the controller's test of ZEB_Control).
+    kolvo::VireoThreadsTiming timing = fastTiming(1000);
+    timing.drivers.conmon.reconnect.keepalive_ms = 100;
+    timing.drivers.conmon.reconnect.connecting_timeout_ms = 300;
+    timing.drivers.conmon.reconnect.connected_timeout_ms = 500;
+    timing.drivers.conmon.reconnect.reconnect_delay_ms = 300;
+    timing.drivers.cmm.keepalive_ms = 50;
+    timing.drivers.cmm.service_timeout_ms = 250;
+    timing.drivers.cmm.reconnect_ms = 50;
+    start(devices, timing);
+    ASSERT_TRUE(
+        statusReads(QStringLiteral("Total: 2    Identified: 2    Updateable 0    Selected: 0")))
+        << status().toStdString();
+    const QString a = QStringLiteral("A");
+    const QString c = QStringLiteral("C");
+    const VireoDevice* const records_before[] = {record(a), record(c)};
+    const std::string before[] = {identity(a), identity(c)};
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return m_network->config().logOf(0x110).size() == 1; }, 3000));
+
+    m_network->stopServices();
+    ASSERT_TRUE(m_network->startServices());
+    ASSERT_TRUE(m_network->join(2));
+    QElapsedTimer since_return;
+    since_return.start();
+    ASSERT_TRUE(statusReads(
+        QStringLiteral("Total: 3    Identified: 3    Updateable 0    Selected: 0"), 15000))
+        << status().toStdString();
+    RecordProperty("identified_after_ms", int(since_return.elapsed()));
+    EXPECT_EQ(identity(QStringLiteral("B")),
+              "B state 7 ip 192.0.2.12 mac 00:1d:c1:00:00:02 model Solano 2-A/ZEB-4600 pid "
+              "10122550007 mcu 10000 path 2");
+    EXPECT_EQ(record(a), records_before[0]);
+    EXPECT_EQ(record(c), records_before[1]);
+    EXPECT_EQ(identity(a), before[0]);
+    EXPECT_EQ(identity(c), before[1]);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return m_network->config().logOf(0x110).size() == 2; }, 3000));
 }
 
 }  // namespace

@@ -67,6 +67,8 @@ cmm_client* cmm_client_new(aud_env* env) {
     }
     client->env = env;
     client->socket = AUD_SOCKET_INVALID;
+    client->keepalive_interval = kKeepaliveInterval;
+    client->keepalive_timeout = kKeepaliveTimeout;
     return client;
 }
 
@@ -75,6 +77,18 @@ aud_error_t cmm_client_set_server_port(cmm_client* client, uint16_t port) {
         return AUD_ERR_INVALIDPARAMETER;
     }
     client->port = port;
+    return AUD_SUCCESS;
+}
+
+aud_error_t cmm_client_set_keepalive_times(cmm_client* client, const aud_time* interval,
+                                           const aud_time* timeout) {
+    const aud_time zero{0, 0};
+    if (!client || !interval || !timeout || aud_time_compare(interval, &zero) <= 0 ||
+        aud_time_compare(timeout, &zero) <= 0) {
+        return AUD_ERR_INVALIDPARAMETER;
+    }
+    client->keepalive_interval = *interval;
+    client->keepalive_timeout = *timeout;
     return AUD_SUCCESS;
 }
 
@@ -100,8 +114,9 @@ aud_error_t cmm_client_init(cmm_client* client, const char* name) {
                                          nullptr);
     }
     if (result == AUD_SUCCESS) {
-        result = dgcp2_client_set_keepalives(client->transport, CMM_PROTOCOL, &kKeepaliveInterval,
-                                             &kKeepaliveTimeout);
+        result =
+            dgcp2_client_set_keepalives(client->transport, CMM_PROTOCOL,
+                                        &client->keepalive_interval, &client->keepalive_timeout);
     }
     if (result != AUD_SUCCESS) {
         dgcp2_client_close(client->transport);

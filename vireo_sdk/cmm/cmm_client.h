@@ -32,8 +32,12 @@ typedef void (*cmm_clock_fn)(void* context, aud_time* now);
 cmm_client* cmm_client_new(aud_env* env);
 // 0 gives the default port 8850.
 aud_error_t cmm_client_set_server_port(cmm_client* client, uint16_t port);
-// Opens the socket connected to the service, arms the keepalives (10 s, 31 s) and keeps the
-// client name (null: empty). 3 for a null client, 5 when already open.
+// The keepalive interval and the silence after which the service counts as lost (10 s and
+// 31 s unless set), for the next cmm_client_init. 3 for a null argument or a zero time.
+aud_error_t cmm_client_set_keepalive_times(cmm_client* client, const aud_time* interval,
+                                           const aud_time* timeout);
+// Opens the socket connected to the service, arms the keepalives and keeps the client name
+// (null: empty). 3 for a null client, 5 when already open.
 aud_error_t cmm_client_init(cmm_client* client, const char* name);
 // 5 while a request is pending; else sends connect and keeps it pending.
 aud_error_t cmm_client_connect(cmm_client* client);

@@ -10,6 +10,8 @@ struct cmm_client {
     aud_env* env;
     aud_socket_t socket;
     uint16_t port;  // 0: the default
+    aud_time keepalive_interval;
+    aud_time keepalive_timeout;  // silence this long: the service is lost
     dgcp2_client* transport;
     dgcp_message* pending;  // the request awaiting its response
     int connection_state;

@@ -46,8 +46,53 @@ aud_error_t openSocket(conmon_client* client) {
     return AUD_SUCCESS;
 }
 
-aud_error_t connectInternal(conmon_client* client, conmon_client_response_fn* callback,
-                            conmon_client_request_id* request) {
+void freeClient(conmon_client* client) {
+    delete[] client->requests;
+    delete client;
+}
+
+// Reads and handles one datagram of the control socket.
+aud_error_t receive(conmon_client* client) {
+    static const char* const kName = "conmon_client_process_sockets";
+    size_t length = sizeof client->receive_buffer;
+    const aud_error_t result = aud_socket_recv(client->socket, client->receive_buffer, &length);
+    if (result == AUD_ERR_TIMEDOUT) {
+        return AUD_SUCCESS;
+    }
+    if (result == AUD_ERR_CONNREFUSED || result == AUD_ERR_CONNRESET) {
+        if (client->state == CONMON_CLIENT_CONNECTING) {
+            conmon_client_log(
+                client, AUD_LOG_INFO,
+                "%s: Got a CONNREFUSED while waiting for a connect response, aborting connect\n",
+                kName);
+            conmon_client_lose_connection(client, false, result, "connection refused");
+            return AUD_SUCCESS;
+        }
+        if (client->reconnect && client->state == CONMON_CLIENT_CONNECTED) {
+            conmon_client_log(client, AUD_LOG_INFO, "%s: connection refused, reconnecting\n",
+                              kName);
+            conmon_client_lose_connection(client, false, result, "connection refused");
+            return AUD_SUCCESS;
+        }
+    }
+    if (result != AUD_SUCCESS) {
+        conmon_client_log(client, AUD_LOG_ERROR, "%s: Error reading socket %d: %s", kName,
+                          int(client->socket), aud_error_message(result, nullptr));
+        return result;
+    }
+    const aud_error_t handled =
+        conmon_client_handle_datagram(client, client->receive_buffer, length);
+    if (handled == AUD_SUCCESS) {
+        conmon_client_now(client, &client->last_heard);
+    }
+    return handled;
+}
+
+}  // namespace
+
+aud_error_t conmon_client_connect_internal(conmon_client* client,
+                                           conmon_client_response_fn* callback,
+                                           conmon_client_request_id* request) {
     if (client->socket != AUD_SOCKET_INVALID) {
         conmon_client_log(client, AUD_LOG_WARNING, "%s: Already connected",
                           "conmon_client_connect_internal");
@@ -77,13 +122,6 @@ aud_error_t connectInternal(conmon_client* client, conmon_client_response_fn* ca
     return AUD_SUCCESS;
 }
 
-void freeClient(conmon_client* client) {
-    delete[] client->requests;
-    delete client;
-}
-
-}  // namespace
-
 void conmon_client_log(const conmon_client* client, unsigned level, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
@@ -106,6 +144,7 @@ void conmon_client_to_state(conmon_client* client, const char* caller, conmon_cl
                       caller, conmon_client_state_name(client->state),
                       conmon_client_state_name(state), reason);
     client->state = state;
+    conmon_client_arm_timers(client);
 }
 
 aud_error_t conmon_client_new_config(aud_env* env, const conmon_client_config* config,
@@ -198,7 +237,7 @@ aud_error_t conmon_client_connect(conmon_client* client, conmon_client_response_
                           "conmon_client_connect");
         return AUD_ERR_INVALIDSTATE;
     }
-    return connectInternal(client, callback, request);
+    return conmon_client_connect_internal(client, callback, request);
 }
 
 aud_error_t conmon_client_disconnect(conmon_client* client) {
@@ -211,7 +250,7 @@ aud_error_t conmon_client_disconnect(conmon_client* client) {
 }
 
 void conmon_client_close(conmon_client* client, bool send_disconnect, bool notify,
-                         aud_error_t result) {
+                         aud_error_t result, conmon_client_state state, const char* reason) {
     if (client->socket != AUD_SOCKET_INVALID) {
         if (send_disconnect) {
             conmon_writer writer;
@@ -232,8 +271,7 @@ void conmon_client_close(conmon_client* client, bool send_disconnect, bool notif
     client->num_interfaces = 0;
     client->num_subscriptions = 0;
     client->instance_id = conmon_instance_id{};
-    conmon_client_to_state(client, "conmon_client_disconnect_helper", CONMON_CLIENT_NO_CONNECTION,
-                           "manual connection disconnected");
+    conmon_client_to_state(client, "conmon_client_disconnect_helper", state, reason);
     conmon_request_entry connect = client->connect_request;
     client->connect_request = conmon_request_entry{};
     if (notify && connect.busy && connect.callback) {
@@ -261,38 +299,20 @@ aud_error_t conmon_client_process_sockets(conmon_client* client, const aud_socke
     if (!client) {
         return AUD_ERR_INVALIDPARAMETER;
     }
-    if (client->socket == AUD_SOCKET_INVALID ||
-        (set && !aud_socket_set_contains(set, client->socket))) {
-        return AUD_SUCCESS;
-    }
-    size_t length = sizeof client->receive_buffer;
-    const aud_error_t result = aud_socket_recv(client->socket, client->receive_buffer, &length);
-    if (result == AUD_ERR_TIMEDOUT) {
-        return AUD_SUCCESS;
-    }
-    if ((result == AUD_ERR_CONNREFUSED || result == AUD_ERR_CONNRESET) &&
-        client->state == CONMON_CLIENT_CONNECTING) {
-        conmon_client_log(
-            client, AUD_LOG_INFO,
-            "%s: Got a CONNREFUSED while waiting for a connect response, aborting connect\n",
-            "conmon_client_process_sockets");
-        conmon_client_close(client, false, true, result);
-        return AUD_SUCCESS;
-    }
-    if (result != AUD_SUCCESS) {
-        conmon_client_log(client, AUD_LOG_ERROR, "%s: Error reading socket %d: %s",
-                          "conmon_client_process_sockets", int(client->socket),
-                          aud_error_message(result, nullptr));
-        return result;
-    }
     client->handling = true;
-    const aud_error_t handled =
-        conmon_client_handle_datagram(client, client->receive_buffer, length);
+    aud_error_t result = AUD_SUCCESS;
+    if (client->socket != AUD_SOCKET_INVALID &&
+        (!set || aud_socket_set_contains(set, client->socket))) {
+        result = receive(client);
+    }
+    if (!client->deleted) {
+        conmon_client_process_timers(client);
+    }
     client->handling = false;
     if (client->deleted) {
         freeClient(client);
     }
-    return handled;
+    return result;
 }
 
 aud_error_t conmon_client_process(conmon_client* client) {

@@ -33,6 +33,17 @@ enum {
 // Names a tracked request: a counter from 1 that skips 0, so no id repeats for a long time.
 typedef uint32_t conmon_client_request_id;
 
+// Timings of automatic reconnection, in milliseconds.
+struct conmon_client_reconnect_timing {
+    uint32_t keepalive_ms = 3000;           // a NULL request this often while CONNECTED
+    uint32_t connecting_timeout_ms = 2000;  // CONNECTING this long: the connection timed out
+    uint32_t connected_timeout_ms = 10000;  // CONNECTED this long without a word from the server
+    uint32_t reconnect_delay_ms = 5000;     // RECONNECT_PENDING this long, then connect again
+};
+
+// The clock of the client's time-outs (monotonic unless set): *now is the current time.
+typedef void conmon_client_clock_fn(void* context, aud_time* now);
+
 struct conmon_client_interface {
     uint32_t index;
     uint32_t flags;    // bit 0: link up
@@ -80,19 +91,36 @@ void conmon_client_set_devices_changed_callback(conmon_client* client,
                                                 conmon_client_devices_changed_fn* callback);
 
 // Opens the socket and sends Connect: 3 for null, 5 unless NO_CONNECTION; the request is
-// completed when the server answers (or refuses: the client closes again).
+// completed when the server answers (or refuses: the client closes again, and with
+// reconnection on waits to connect again).
 aud_error_t conmon_client_connect(conmon_client* client, conmon_client_response_fn* callback,
                                   conmon_client_request_id* request);
 // Sends Disconnect when open and closes; tracked requests are dropped without callbacks.
+// Ends automatic reconnection too: the client stays NO_CONNECTION until connected again.
 aud_error_t conmon_client_disconnect(conmon_client* client);
+
+// Automatic reconnection, off unless switched on (timing null: the defaults). While on, a
+// CONNECTED client sends a NULL request every keepalive_ms. A connection that times out
+// (CONNECTING for connecting_timeout_ms, or CONNECTED with nothing valid heard from the
+// server for connected_timeout_ms: Disconnect is sent, the connect callback gets 10), that is
+// refused (the connect callback gets the refusal), or whose keepalive the server answers with
+// an error status (a restarted server that knows no such client) is closed as a disconnect
+// closes it and goes to RECONNECT_PENDING; reconnect_delay_ms later the client connects again
+// (CONNECTING; a failure to open the socket or send waits as long again). The application
+// registers and subscribes again once it sees CONNECTED. Time-outs are judged in
+// conmon_client_process_sockets and conmon_client_process. 3 for a null client or a zero time.
+aud_error_t conmon_client_set_auto_reconnect(conmon_client* client, bool on,
+                                             const conmon_client_reconnect_timing* timing);
+void conmon_client_set_clock(conmon_client* client, conmon_client_clock_fn* clock, void* context);
 conmon_client_state conmon_client_get_state(const conmon_client* client);
 // "NO_CONNECTION" .. "RECONNECT_PENDING"; "???" for another value.
 const char* conmon_client_state_name(unsigned state);
 
 // Adds the control socket to set; 5 when closed.
 aud_error_t conmon_client_get_sockets(const conmon_client* client, aud_socket_set* set);
-// Reads and handles one datagram when the control socket is in set; next_timeout (may be
-// null) is left as it is: the client keeps no timers. 4 for a datagram that failed validation.
+// Reads and handles one datagram when the control socket is in set, then acts on the
+// reconnection time-outs that have passed; next_timeout (may be null) is left as it is: the
+// caller processes in cycles. 4 for a datagram that failed validation.
 aud_error_t conmon_client_process_sockets(conmon_client* client, const aud_socket_set* set,
                                           aud_time* next_timeout);
 // The same for whatever is waiting on the control socket.

@@ -184,10 +184,19 @@ void conmon_client_on_connect_response(conmon_client* client, const conmon_contr
 
 void conmon_client_on_null_response(conmon_client* client, const conmon_control* message,
                                     conmon_request_entry* entry) {
+    const unsigned status = message->header.status;
     if (entry == &client->connect_request) {
         conmon_client_release(client, entry);
+        // A keepalive refused: the server (restarted, perhaps) knows no such client.
+        if (client->reconnect && client->state == CONMON_CLIENT_CONNECTED &&
+            status != CONMON_STATUS_RESPONSE) {
+            conmon_client_log(client, AUD_LOG_INFO, "%s: keepalive answered \"%s\", reconnecting\n",
+                              "conmon_client_process_message", conmon_control_status_name(status));
+            conmon_client_lose_connection(client, false, conmon_control_status_result(status),
+                                          "keepalive refused");
+        }
     } else {
-        conmon_client_complete(client, entry, conmon_control_status_result(message->header.status));
+        conmon_client_complete(client, entry, conmon_control_status_result(status));
     }
 }
 

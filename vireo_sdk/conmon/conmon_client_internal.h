@@ -50,7 +50,16 @@ struct conmon_client {
     conmon_client_devices_changed_fn* devices_changed;
     void* context;
 
-    bool handling;  // a received datagram is being handled
+    // Automatic reconnection and its clock.
+    bool reconnect;
+    conmon_client_reconnect_timing reconnect_timing;
+    conmon_client_clock_fn* clock;
+    void* clock_context;
+    aud_time deadline;        // CONNECTING: its time-out; RECONNECT_PENDING: the next connect
+    aud_time last_heard;      // CONNECTED: the last valid datagram from the server
+    aud_time next_keepalive;  // CONNECTED
+
+    bool handling;  // a datagram or a time-out is being handled
     bool deleted;   // deleted while handling: freed when that ends
 
     // The sender of the named channel message being delivered.
@@ -88,13 +97,33 @@ void conmon_client_log(const conmon_client* client, unsigned level, const char* 
 // Validates and handles one received datagram: 4 when refused.
 aud_error_t conmon_client_handle_datagram(conmon_client* client, const uint8_t* data, size_t size);
 
+// Moves to state (and arms that state's time-outs).
 void conmon_client_to_state(conmon_client* client, const char* caller, conmon_client_state state,
                             const char* reason);
 // Closes the socket, drops every tracked request without callbacks and forgets what the
-// server told; Disconnect is sent first when asked. The connect request's callback then gets
-// result when notify is set.
+// server told; Disconnect is sent first when asked. Then state (NO_CONNECTION unless given),
+// and last the connect request's callback gets result when notify is set.
 void conmon_client_close(conmon_client* client, bool send_disconnect, bool notify,
-                         aud_error_t result);
+                         aud_error_t result,
+                         conmon_client_state state = CONMON_CLIENT_NO_CONNECTION,
+                         const char* reason = "manual connection disconnected");
+// Opens the socket and sends Connect: CONNECTING.
+aud_error_t conmon_client_connect_internal(conmon_client* client,
+                                           conmon_client_response_fn* callback,
+                                           conmon_client_request_id* request);
+// The connection is gone (result for the connect callback): closed as conmon_client_close
+// does, then RECONNECT_PENDING when reconnection is on, else NO_CONNECTION.
+void conmon_client_lose_connection(conmon_client* client, bool send_disconnect, aud_error_t result,
+                                   const char* reason);
+// A connection time-out has passed: CONNECTING or CONNECTED disconnect with 10 (then
+// RECONNECT_PENDING when reconnection is on); RECONNECT_PENDING connects again. Nothing in
+// NO_CONNECTION.
+aud_error_t conmon_client_process_connection_timeout(conmon_client* client);
+// Acts on the time-outs of the current state that have passed (with reconnection on).
+void conmon_client_process_timers(conmon_client* client);
+void conmon_client_now(const conmon_client* client, aud_time* now);
+// Arms the time-outs of the state just entered.
+void conmon_client_arm_timers(conmon_client* client);
 
 // The next request id: counts from 1 and skips 0.
 conmon_client_request_id conmon_client_next_request_id(conmon_client* client);
@@ -107,6 +136,8 @@ aud_error_t conmon_client_send_request(conmon_client* client, conmon_writer* wri
 // Sends Connect in the connect entry (5 while one is outstanding there).
 aud_error_t conmon_client_send_connect(conmon_client* client, conmon_client_response_fn* callback,
                                        conmon_client_request_id id);
+// Sends a NULL keepalive in the connect entry, in place of one still unanswered there.
+aud_error_t conmon_client_send_keepalive(conmon_client* client);
 // Frees entry, then calls its callback with result.
 void conmon_client_complete(conmon_client* client, conmon_request_entry* entry, aud_error_t result);
 // Frees entry without a callback.

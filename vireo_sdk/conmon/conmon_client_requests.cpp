@@ -113,6 +113,13 @@ aud_error_t conmon_client_send_connect(conmon_client* client, conmon_client_resp
     return result;
 }
 
+aud_error_t conmon_client_send_keepalive(conmon_client* client) {
+    conmon_client_release(client, &client->connect_request);
+    conmon_writer writer;
+    conmon_client_begin(client, &writer, CONMON_OPCODE_NULL);
+    return transmit(client, &writer, &client->connect_request);
+}
+
 void conmon_client_release(conmon_client* client, conmon_request_entry* entry) {
     if (!entry->busy) {
         return;

@@ -126,7 +126,12 @@ protected:
     }
 
     void startDriver(int index, const SdkDriverTiming& timing = {}) {
-        driver_ = std::make_unique<OvaltaVireoCmm>(index, nullptr, timing);
+        CmmDriverSettings settings;
+        settings.timing = timing;
+        startDriver(index, settings);
+    }
+    void startDriver(int index, const CmmDriverSettings& settings) {
+        driver_ = std::make_unique<OvaltaVireoCmm>(index, nullptr, settings);
         seen_.driver = driver_.get();
         driver_->setEnvironment(env_);
         driver_->start();
@@ -307,7 +312,11 @@ TEST_F(CmmDriver, EveryOtherEndWritesItsReason) {
             std::lock_guard<std::mutex> lock(seen_.mutex);
             seen_.warnings.clear();
         }
-        startDriver(c.index < 0 ? index_ : c.index);
+        // A SET_CONFIG that reaches the going service before its socket closes is lost
+        // without a refusal: the next keepalive meets the closed port.
+        CmmDriverSettings settings;
+        settings.keepalive_ms = 100;
+        startDriver(c.index < 0 ? index_ : c.index, settings);
         ASSERT_TRUE(waitFor([&] { return !warnings().empty(); }));
         EXPECT_EQ(warnings(), std::vector<std::string>{warningFor(c.name, c.reason)});
         EXPECT_FALSE(driver_->isStarted());
@@ -327,3 +336,67 @@ TEST_F(CmmDriver, ARefusedSetConfigKeepsTheClientUntilTheDriverGoes) {
 }
 
 }  // namespace
+
+TEST_F(CmmDriver, ALostServiceIsConnectedAgainAndGivenTheInterfaceAgain) {
+    struct Case {
+        const char* what;
+        std::function<void(FakeConfigService&)> lose;
+        std::function<void(FakeConfigService&)> restore;
+    };
+    const Case cases[] = {
+        {"port refused", [](FakeConfigService& s) { s.stop(); },
+         [](FakeConfigService& s) { ASSERT_TRUE(s.start()); }},
+        {"silent", [](FakeConfigService& s) { s.setSilent(true); },
+         [](FakeConfigService& s) { s.setSilent(false); }},
+        {"restarted at once, knowing no client",
+         [](FakeConfigService& s) {
+             s.stop();
+             ASSERT_TRUE(s.start());
+         },
+         [](FakeConfigService&) {}},
+    };
+    CmmDriverSettings settings;
+    settings.timing.cycle_ms = 10;
+    settings.timing.startup_limit_ms = 300;
+    settings.keepalive_ms = 50;
+    settings.service_timeout_ms = 250;
+    settings.reconnect_ms = 50;
+    const std::string lost =
+        "OvaltaVireoCmm: configuration service lost; connecting again every 50 ms";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeConfigService service;
+        service.setOptions({{u"CFG0", kCfg0Mac}});
+        ASSERT_TRUE(service.start());
+        {
+            std::lock_guard<std::mutex> lock(seen_.mutex);
+            seen_.warnings.clear();
+        }
+        startDriver(index_, settings);
+        ASSERT_TRUE(waitFor([&] { return driver_->isStarted(); }));
+        ASSERT_EQ(service.logOf(0x110).size(), 1u);
+
+        c.lose(service);
+        ASSERT_TRUE(waitFor([&] { return !warnings().empty(); }));
+        EXPECT_EQ(warnings(), std::vector<std::string>{lost});
+        spin(std::chrono::milliseconds(100));
+        c.restore(service);
+        ASSERT_TRUE(waitFor([&] { return service.logOf(0x110).size() == 2; }));
+        const sim::FakeCmmDatagram set = service.logOf(0x110)[1];
+        EXPECT_EQ(set.config_flags, 1);
+        ASSERT_EQ(set.config.size(), 1u);
+        EXPECT_EQ(set.config[0].name, u"CFG0");
+        EXPECT_EQ(set.config[0].mac, kCfg0Mac);
+        EXPECT_GE(service.logOf(1).size(), 2u);
+
+        // Configured again, it stays connected past the service time-out: no more connects.
+        spin(std::chrono::milliseconds(50));
+        const size_t connects = service.logOf(1).size();
+        spin(std::chrono::milliseconds(300));
+        EXPECT_EQ(service.logOf(1).size(), connects);
+        EXPECT_EQ(service.logOf(0x110).size(), 2u);
+        EXPECT_EQ(warnings(), std::vector<std::string>{lost});
+        EXPECT_TRUE(driver_->isStarted());
+        driver_.reset();
+    }
+}

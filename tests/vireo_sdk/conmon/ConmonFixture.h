@@ -128,6 +128,9 @@ public:
     // Connects, registers type 2 remote messages and subscribes globally to type 2.
     void open() {
         ASSERT_EQ(connect(), AUD_SUCCESS);
+        registerAndSubscribe();
+    }
+    void registerAndSubscribe() {
         conmon_client_request_id id = 0;
         ASSERT_EQ(conmon_client_register_monitoring_messages(m_client, done, &id, 2, 1, message),
                   AUD_SUCCESS);
