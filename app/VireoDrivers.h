@@ -29,7 +29,7 @@ public:
 
     // Conmon: called with the controller's mutex held; none reports inside the call.
     virtual int pendingConmonRequests() const = 0;
-    // Whether the conmon driver's start-up is done: a request sent before is lost.
+    // Whether the conmon driver is started and connected: a request sent before is lost.
     virtual bool conmonReady() const = 0;
     virtual aud_error_t sendConmonRequest(const QString& device_name, const QByteArray& body) = 0;
     virtual aud_error_t sendVendorCommand(const QString& device_name, const QString& text) = 0;

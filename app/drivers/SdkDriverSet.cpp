@@ -78,10 +78,6 @@ int SdkDriverSet::pendingConmonRequests() const {
     return m_conmon ? m_conmon->pendingRequestCount() : 0;
 }
 
-bool SdkDriverSet::conmonReady() const {
-    return m_conmon && m_conmon->isStarted();
-}
-
 aud_error_t SdkDriverSet::sendConmonRequest(const QString& device_name, const QByteArray& body) {
     if (!m_conmon) {
         return AUD_ERR_INVALIDSTATE;

@@ -44,8 +44,6 @@ public:
     // connected, registered and subscribed (false while it reconnects, and when stopped).
     bool conmonReady() const;
     int pendingConmonRequests() const;
-    // The conmon driver's start-up is done: requests can be sent.
-    bool conmonReady() const;
     aud_error_t sendConmonRequest(const QString& device_name, const QByteArray& body);
     aud_error_t sendVendorCommand(const QString& device_name, const QString& text);
     // Router: nothing when the set is stopped.
