@@ -29,6 +29,9 @@ constexpr uint16_t kSendMessage = 0x400;
 constexpr uint16_t kNamedChannelMessage = 0x511;
 constexpr uint16_t kSubscriptionsChanged = 0x521;
 
+// The largest message a client takes (its receive buffer).
+constexpr size_t kMaxMessageSize = 6940;
+
 constexpr uint16_t kResponse = 1;
 constexpr uint16_t kEvent = 2;
 constexpr uint16_t kInvalidSize = 4;
@@ -329,9 +332,13 @@ Bytes FakeConmonServer::subscriptionBody() const {
     }
     const bool legacy = m_version < 0x1100;
     const size_t record_size = legacy ? 48 : 72;
-    putLe16(body, uint16_t(m_devices.size()));
-    padTo(body, (legacy ? 12 : 16) - kControlHead);
-    for (const auto& device : m_devices) {
+    const size_t head = legacy ? 12 : 16;
+    // As many records as one message holds.
+    const size_t count = std::min(m_devices.size(), (kMaxMessageSize - head) / record_size);
+    putLe16(body, uint16_t(count));
+    padTo(body, head - kControlHead);
+    for (size_t i = 0; i < count; ++i) {
+        const auto& device = m_devices[i];
         const size_t start = body.size();
         putLe16(body, kStatusChannel);
         putLe16(body, 1);

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -349,6 +350,21 @@ TEST_F(ConmonDriverNet, ServerStoppedAndReopenedHangsNothingAndANewDriverWorks) 
 }
 
 }  // namespace
+
+TEST_F(ConmonDriverNet, ReadyWithAWholeInstallationOnTheServer) {
+    // The subscription response lists as many of the 250 devices as one message holds.
+    for (int i = 3; i <= 250; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "ZEB-AMP-%03d", i);
+        m_server.addDevice(amp(name, uint8_t(i)));
+    }
+    ASSERT_TRUE(m_server.start());
+    start();
+    ASSERT_TRUE(startedUp());
+    EXPECT_TRUE(m_driver->isReady());
+    ASSERT_EQ(send("ZEB-AMP-01", CONMON_BODY_VERSIONS_REQUEST), AUD_SUCCESS);
+    EXPECT_TRUE(waitFor([&] { return count("productId") == 1; }));
+}
 
 TEST_F(ConmonDriverNet, AfterTheServerReturnsTheDriverRegistersAgainAndRefusesRequestsUntilThen) {
     struct Case {
