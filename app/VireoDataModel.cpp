@@ -41,9 +41,8 @@ QVector<VireoDataModel::Shown> VireoDataModel::rowsNow() const {
     QVector<Shown> shown;
     for (const VireoDevice* device : m_devices->getDevices()) {
         if (!device->getProductId().isEmpty()) {
-            shown.append({device, device->getName(), device->getLocation(),
-                          device->getIpAddress().toString(), device->getMacAddress(),
-                          lightOf(*device), device->isSelected()});
+            shown.append({device, device->getName(), device->getLocation(), device->getIpAddress(),
+                          device->getMacAddress(), lightOf(*device), device->isSelected()});
         }
     }
     return shown;

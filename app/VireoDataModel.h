@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHostAddress>
 #include <QIcon>
 #include <QPointer>
 #include <QVector>
@@ -35,7 +36,7 @@ private:
         const VireoDevice* device;
         QString name;
         QString location;
-        QString address;
+        QHostAddress address;
         QString mac;
         Light light;
         bool selected;

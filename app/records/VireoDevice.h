@@ -21,7 +21,7 @@ public:
 
     QString getName() const { return m_name; }
     void setName(const QString& name) { m_name = name; }
-    QHostAddress getIpAddress() const { return m_ip_address; }
+    const QHostAddress& getIpAddress() const { return m_ip_address; }
     void setIpAddress(const QHostAddress& address) { m_ip_address = address; }
     QString getMacAddress() const { return m_mac_address; }
     void setMacAddress(const QString& mac) { m_mac_address = mac; }
