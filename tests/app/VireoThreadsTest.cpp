@@ -16,6 +16,7 @@
 #include <memory>
 #include <thread>
 
+#include "CategoryLog.h"
 #include "FakeDevice.h"
 #include "RecordingDrivers.h"
 #include "VireoDevice.h"
@@ -31,16 +32,7 @@ const QHostAddress kAddressB(QStringLiteral("192.0.2.11"));
 const QHostAddress kAddressC(QStringLiteral("192.0.2.12"));
 
 // Every line logged on zeb.controller while a test runs.
-QStringList g_log;
-QtMessageHandler g_previous_handler = nullptr;
-
-void captureLog(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (context.category && QLatin1String(context.category) == QLatin1String("zeb.controller")) {
-        g_log.append(message);
-        return;
-    }
-    g_previous_handler(type, context, message);
-}
+QStringList& g_log = CategoryLog::lines();
 
 QByteArray bytes(const sim::Bytes& data) {
     return QByteArray(reinterpret_cast<const char*>(data.data()), int(data.size()));
@@ -69,14 +61,11 @@ VireoThreadsTiming stillTiming() {
 
 class ControllerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_log.clear();
-        g_previous_handler = qInstallMessageHandler(captureLog);
-    }
+    void SetUp() override { m_log = std::make_unique<CategoryLog>("zeb.controller"); }
 
     void TearDown() override {
         controller.reset();
-        qInstallMessageHandler(g_previous_handler);
+        m_log.reset();
     }
 
     void make(const VireoThreadsTiming& timing) {
@@ -139,6 +128,7 @@ protected:
     }
 
     RecordingDrivers* drivers = nullptr;
+    std::unique_ptr<CategoryLog> m_log;
     std::unique_ptr<VireoThreads> controller;
 };
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "BrowserModel.h"
+#include "CategoryLog.h"
 #include "FakePrompts.h"
 #include "TestImages.h"
 #include "updater/VireoDevice.h"
@@ -22,18 +23,6 @@
 namespace {
 
 using kolvo::VireoDevice;
-
-// Every line logged on kolvo.controller while a test that installs it runs.
-QStringList g_log;
-QtMessageHandler g_previous_handler = nullptr;
-
-void captureLog(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (context.category && QLatin1String(context.category) == QLatin1String("kolvo.controller")) {
-        g_log.append(message);
-        return;
-    }
-    g_previous_handler(type, context, message);
-}
 
 kolvo::VireoThreadsTiming quietTiming() {
     kolvo::VireoThreadsTiming timing;
@@ -224,8 +213,7 @@ TEST_F(UpdaterController, ReplyFromAnUnknownAddressEndsTheWaitAllTheSame) {
 // 1000 unreadable replies from one address, sent within a second through the command socket,
 // give at most two lines (one, unless a 10 s window ends meanwhile).
 TEST_F(UpdaterController, AFloodOfBadRepliesGivesAtMostTwoLines) {
-    g_log.clear();
-    g_previous_handler = qInstallMessageHandler(captureLog);
+    auto log = std::make_unique<CategoryLog>("kolvo.controller");
     QUdpSocket peer;
     ASSERT_TRUE(peer.bind(QHostAddress(QStringLiteral("192.0.2.12")), 0));
     int responses = 0;
@@ -239,13 +227,14 @@ TEST_F(UpdaterController, AFloodOfBadRepliesGivesAtMostTwoLines) {
         }
     }
     const bool all_read = QTest::qWaitFor([&] { return responses == 1000; }, 3000);
-    qInstallMessageHandler(g_previous_handler);
+    const QStringList logged = CategoryLog::lines();
+    log.reset();
     EXPECT_TRUE(all_read) << responses;
     const int lines =
-        g_log.filter(QStringLiteral("reply from 192.0.2.12: no key and value after ACK")).size();
+        logged.filter(QStringLiteral("reply from 192.0.2.12: no key and value after ACK")).size();
     EXPECT_GE(lines, 1);
     EXPECT_LE(lines, 2);
-    EXPECT_EQ(g_log.size(), lines) << g_log.join('\n').toStdString();
+    EXPECT_EQ(logged.size(), lines) << logged.join('\n').toStdString();
 }
 
 TEST_F(UpdaterController, QueuedCommandWhoseRecordIsGoneIsDropped) {
