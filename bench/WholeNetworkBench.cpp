@@ -141,12 +141,14 @@ public:
     }
 
 private:
-    // Up to five records not yet identified, with their poll states.
+    // Up to five records still to be identified, with their poll states.
     std::string waiting() const {
         std::string text;
         int shown = 0;
         for (const VireoDevice* device : m_main.getVireoDevices()->getDevices()) {
-            if (device->getPollState() != identification::kIdentified && shown++ < 5) {
+            const int state = device->getPollState();
+            if (state != identification::kIdentified && state != identification::kIgnored &&
+                shown++ < 5) {
                 text += (shown == 1 ? "; waiting: " : ", ") + device->getName().toStdString() +
                         " (state " + std::to_string(device->getPollState()) + ")";
             }
