@@ -523,10 +523,17 @@ void VireoThreads::handleAmpStatusNotify() {
                          escapePeerText(status.first_rejected))));
         }
         for (const AmpStatus& line : status.lines) {
+            // Devices repeat their status every few seconds: only a change is announced (the
+            // table compares all its rows on each announcement).
+            const bool changed = device->getAmpStatus1() != line.status1 ||
+                                 device->getAmpStatus2() != line.status2 ||
+                                 device->getAmpStatus3() != uint8_t(line.status3);
             device->setAmpStatus1(line.status1);
             device->setAmpStatus2(line.status2);
             device->setAmpStatus3(line.status3);
-            m_devices.emitVireoDevicesChanged();
+            if (changed) {
+                m_devices.emitVireoDevicesChanged();
+            }
         }
     });
 }

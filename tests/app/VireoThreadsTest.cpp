@@ -442,6 +442,14 @@ TEST_F(ControllerTest, AmplifierStatusReachesTheRecord) {
         EXPECT_EQ(amp->getAmpStatus2(), step.status2) << step.text;
         EXPECT_EQ(amp->getAmpStatus3(), step.status3) << step.text;
     }
+    // The same status again changes nothing and announces nothing.
+    QSignalSpy changed(controller->getVireoDevices(), &VireoDevices::vireoDevicesChanged);
+    ASSERT_TRUE(device->sendStatus("amp 0,0,0"));
+    ASSERT_TRUE(device->sendStatus("amp 0,0,1"));
+    ASSERT_TRUE(changed.wait(2000));
+    QTest::qWait(50);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(amp->getAmpStatus3(), 1);
 }
 
 TEST_F(ControllerTest, BadInputIsLoggedOnceAndChangesNothing) {
