@@ -28,8 +28,8 @@ public:
     void remove(uint64_t id);
     bool empty() const { return m_operations.empty(); }
     // Queries a cached record again and removes it when nobody answers; rdata empty: every
-    // record of that name, type and class.
-    void reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
+    // record of that name, type and class. True when a reconfirmation started.
+    bool reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
                    const Bytes& rdata, Clock::time_point now);
     void receive(const DnsMessage& message, uint32_t ifindex, Clock::time_point now);
     // The interfaces joined; records of others are dropped, a new one gets fresh queries.
@@ -59,6 +59,10 @@ private:
     // Past the maximum, drops a record other than `kept`.
     void limitCache(const CacheEntry* kept);
     Clock::time_point refreshTime(const CacheEntry& entry) const;
+    // Expiries, refreshes and reconfirmations; gives the time of the next one.
+    Clock::time_point runCache(Clock::time_point now);
+    // Entries or what is wanted of them changed: the cache is looked at in the next run.
+    void cacheChanged() { m_cache_due = Clock::time_point::min(); }
     void added(const CacheEntry& entry);
     void removed(const CacheEntry& entry);
     void resolveOn(const Operation& operation, uint32_t ifindex);
@@ -73,6 +77,7 @@ private:
     std::map<std::string, Question> m_questions;
     std::vector<uint32_t> m_interfaces;
     RecordCache m_cache;
+    Clock::time_point m_cache_due = Clock::time_point::min();  // when runCache has work next
 };
 
 }  // namespace vireo_dnssd

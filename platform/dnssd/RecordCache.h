@@ -61,18 +61,25 @@ public:
     bool related(const Labels& name) const;
     // The entries of this name (case ignored), oldest first.
     std::vector<CacheEntry*> named(const Labels& name);
+    // The entries of this record on any interface: name, type, class and data as sameRdata has it.
+    std::vector<CacheEntry*> records(const Labels& name, uint16_t type, uint16_t rrclass,
+                                     const Bytes& rdata);
 
     std::list<CacheEntry>& entries() { return m_entries; }
     const std::list<CacheEntry>& entries() const { return m_entries; }
     size_t size() const { return m_entries.size(); }
 
 private:
+    using Index = std::multimap<std::string, CacheEntry*>;
+
     // Counts the entry's name and target in (or out of) the index of related names.
     void index(const CacheEntry& entry, int change);
+    static void unindex(Index& index, const std::string& key, const CacheEntry* entry);
 
     std::list<CacheEntry> m_entries;
-    std::map<std::string, int> m_related;             // name keys: entries per name and per target
-    std::multimap<std::string, CacheEntry*> m_named;  // name key: entry
+    std::map<std::string, int> m_related;  // name keys: entries per name and per target
+    Index m_named;                         // name key: entry
+    Index m_records;                       // record key (recordKey): entry
 };
 
 }  // namespace vireo_dnssd
