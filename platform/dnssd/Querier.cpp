@@ -137,7 +137,8 @@ void Querier::receive(const DnsMessage& message, uint32_t ifindex, Clock::time_p
     for (int look = 0; look < 2; ++look) {
         std::vector<const DnsRecord*> left;
         for (const DnsRecord* record : records) {
-            if (!wanted(ifindex, *record) && !m_cache.related(record->name)) {
+            const std::string key = nameKey(record->name);
+            if (!interesting(ifindex, *record, false, key) && !m_cache.related(key)) {
                 left.push_back(record);
                 continue;
             }
@@ -285,25 +286,29 @@ std::vector<const Operation*> Querier::operationsNamed(const Labels& name) const
 }
 
 bool Querier::interesting(const CacheEntry& entry) const {
-    for (const Operation* item : operationsNamed(entry.record.name)) {
-        const Operation& operation = *item;
-        if (operation.wants(entry)) {
+    return interesting(entry.ifindex, entry.record, entry.leaving, nameKey(entry.record.name));
+}
+
+bool Querier::interesting(uint32_t ifindex, const DnsRecord& record, bool leaving,
+                          const std::string& name_key) const {
+    const auto named = m_named.find(name_key);
+    if (named == m_named.end()) {
+        return false;
+    }
+    for (const uint64_t id : named->second) {
+        const Operation& operation = m_operations.at(id);
+        if (operation.wants(ifindex, record, leaving)) {
             return true;
         }
         if (operation.kind == Operation::Kind::kResolve &&
-            (entry.matches(operation.ifindex, operation.name, kTypeSrv, kClassIn) ||
-             entry.matches(operation.ifindex, operation.name, kTypeTxt, kClassIn))) {
+            (recordMatches(ifindex, record, operation.ifindex, operation.name, kTypeSrv,
+                           kClassIn) ||
+             recordMatches(ifindex, record, operation.ifindex, operation.name, kTypeTxt,
+                           kClassIn))) {
             return true;
         }
     }
     return false;
-}
-
-bool Querier::wanted(uint32_t ifindex, const DnsRecord& record) const {
-    CacheEntry probe;
-    probe.ifindex = ifindex;
-    probe.record = record;
-    return interesting(probe);
 }
 
 void Querier::limitCache(const CacheEntry* kept) {

@@ -20,7 +20,8 @@ class Querier {
 public:
     using Send = std::function<void(uint32_t ifindex, const Bytes& datagram)>;
 
-    static constexpr size_t kMaxRecords = 4096;  // cached records at most
+    // Cached records at most: a device has about 7, seen on each interface joined.
+    static constexpr size_t kMaxRecords = 16384;
 
     Querier(const Timing& timing, Send send, size_t max_records = kMaxRecords);
 
@@ -55,7 +56,9 @@ private:
     // The operations of this name (a browse's type, a resolve's instance, a query's name).
     std::vector<const Operation*> operationsNamed(const Labels& name) const;
     bool interesting(const CacheEntry& entry) const;
-    bool wanted(uint32_t ifindex, const DnsRecord& record) const;
+    // `name_key`: the record name's nameKey.
+    bool interesting(uint32_t ifindex, const DnsRecord& record, bool leaving,
+                     const std::string& name_key) const;
     // Past the maximum, drops a record other than `kept`.
     void limitCache(const CacheEntry* kept);
     Clock::time_point refreshTime(const CacheEntry& entry) const;

@@ -15,6 +15,11 @@ bool CacheEntry::fresh(Clock::time_point now) const {
 
 bool CacheEntry::matches(uint32_t interface_filter, const Labels& name, uint16_t type,
                          uint16_t rrclass) const {
+    return recordMatches(ifindex, record, interface_filter, name, type, rrclass);
+}
+
+bool recordMatches(uint32_t ifindex, const DnsRecord& record, uint32_t interface_filter,
+                   const Labels& name, uint16_t type, uint16_t rrclass) {
     return (interface_filter == 0 || interface_filter == ifindex) && record.type == type &&
            record.rrclass == rrclass && sameName(record.name, name);
 }
@@ -38,6 +43,7 @@ namespace {
 bool recordKey(const Labels& name, uint16_t type, uint16_t rrclass, const Bytes& rdata,
                std::string& key) {
     key.clear();
+    key.reserve(wireLength(name) + 5 + rdata.size());
     appendNameKey(key, name);
     key += '\0';
     for (const uint16_t value : {type, rrclass}) {
@@ -64,8 +70,8 @@ void RecordCache::index(const CacheEntry& entry, int change) {
     }
 }
 
-bool RecordCache::related(const Labels& name) const {
-    return m_related.count(nameKey(name)) > 0;
+bool RecordCache::related(const std::string& name_key) const {
+    return m_related.count(name_key) > 0;
 }
 
 std::vector<CacheEntry*> RecordCache::named(const Labels& name) {

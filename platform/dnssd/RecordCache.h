@@ -35,6 +35,11 @@ struct CacheEntry {
                  uint16_t rrclass) const;
 };
 
+// The record heard on `ifindex` has this name, type and class, and the interface passes the
+// filter (0: every interface).
+bool recordMatches(uint32_t ifindex, const DnsRecord& record, uint32_t interface_filter,
+                   const Labels& name, uint16_t type, uint16_t rrclass);
+
 // The name a PTR, CNAME, NS or SRV record points to.
 std::optional<Labels> recordTarget(const DnsRecord& record);
 
@@ -57,8 +62,8 @@ public:
     // Removes and returns every entry for which `remove` holds.
     std::vector<CacheEntry> take(const std::function<bool(const CacheEntry&)>& remove);
     CacheEntry take(Iterator entry);
-    // Some entry has this name, or points to it.
-    bool related(const Labels& name) const;
+    // Some entry has the name of this key (nameKey), or points to it.
+    bool related(const std::string& name_key) const;
     // The entries of this name (case ignored), oldest first.
     std::vector<CacheEntry*> named(const Labels& name);
     // The entries of this record on any interface: name, type, class and data as sameRdata has it.
