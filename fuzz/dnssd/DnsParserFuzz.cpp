@@ -1,7 +1,9 @@
 // Feeds arbitrary datagrams to the DNS message parser; whatever it accepts must survive
-// being written again and read back, and its names must survive their text form.
+// being written again and read back, and its names must survive their text form. The input
+// taken as record data must compare with itself, and key, as the reader reads it.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "DnsMessage.h"
 #include "DnsQuery.h"
@@ -21,11 +23,21 @@ void checkName(const vireo_dnssd::Labels& name) {
     check(name.empty() || (again && *again == name));
 }
 
+void checkRdata(const uint8_t* data, size_t size) {
+    const vireo_dnssd::Bytes rdata(data, data + size);
+    const bool plain = vireo_dnssd::rdataName(rdata).has_value();
+    check(vireo_dnssd::sameRdata(vireo_dnssd::kTypePtr, rdata, rdata) == plain);
+    std::string key;
+    check(vireo_dnssd::appendRdataKey(key, vireo_dnssd::kTypePtr, rdata) == plain);
+    check(key.size() == (plain ? size : 0));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t length = 0;
     TXTRecordGetValuePtr(uint16_t(size), data, "arcp_vers", &length);
+    checkRdata(data, size);
     const auto message = vireo_dnssd::parseDnsMessage(data, size);
     if (!message) {
         return 0;

@@ -1,10 +1,33 @@
 #include "DnsMessage.h"
 
+#include <algorithm>
+
 #include "DnsReader.h"
 
 namespace vireo_dnssd {
 
 namespace {
+
+bool holdsName(uint16_t type) {
+    return type == kTypePtr || type == kTypeCname || type == kTypeNs;
+}
+
+// The bytes are one whole name as rdataName reads it: labels of 1..63 bytes without pointers,
+// at most 255 bytes, the final zero the last byte.
+bool plainName(const Bytes& data) {
+    size_t at = 0;
+    while (at < data.size() && at < kMaxName) {
+        const uint8_t length = data[at];
+        if (length == 0) {
+            return at + 1 == data.size();
+        }
+        if (length > kMaxLabel) {
+            return false;
+        }
+        at += 1 + length;
+    }
+    return false;
+}
 
 bool readName(DnsReader& reader, size_t end, Bytes& out) {
     Labels name;
@@ -134,12 +157,28 @@ std::optional<SrvData> rdataSrv(const Bytes& rdata) {
 }
 
 bool sameRdata(uint16_t type, const Bytes& a, const Bytes& b) {
-    if (type != kTypePtr && type != kTypeCname && type != kTypeNs) {
+    if (!holdsName(type)) {
         return a == b;
     }
-    const auto first = rdataName(a);
-    const auto second = rdataName(b);
-    return first && second && sameName(*first, *second);
+    // Lengths are at most 63, below every letter, so equal bytes but for case make equal labels.
+    return plainName(a) && plainName(b) && a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](uint8_t x, uint8_t y) {
+               return asciiLower(char(x)) == asciiLower(char(y));
+           });
+}
+
+bool appendRdataKey(std::string& key, uint16_t type, const Bytes& rdata) {
+    if (!holdsName(type)) {
+        key.append(rdata.begin(), rdata.end());
+        return true;
+    }
+    if (!plainName(rdata)) {
+        return false;
+    }
+    for (const uint8_t byte : rdata) {
+        key += asciiLower(char(byte));
+    }
+    return true;
 }
 
 }  // namespace vireo_dnssd

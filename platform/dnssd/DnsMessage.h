@@ -65,5 +65,9 @@ std::optional<Labels> rdataName(const Bytes& rdata);
 std::optional<SrvData> rdataSrv(const Bytes& rdata);
 // Equal data; names in PTR, CNAME and NS data compare without regard to case.
 bool sameRdata(uint16_t type, const Bytes& a, const Bytes& b);
+// Appends the data as a key, equal for data that sameRdata takes as the same; false (nothing
+// appended) for PTR, CNAME or NS data that is not one uncompressed name, which is the same as
+// nothing.
+bool appendRdataKey(std::string& key, uint16_t type, const Bytes& rdata);
 
 }  // namespace vireo_dnssd

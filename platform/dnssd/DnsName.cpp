@@ -136,13 +136,17 @@ bool sameName(const Labels& a, const Labels& b) {
 
 std::string nameKey(const Labels& name) {
     std::string key;
+    appendNameKey(key, name);
+    return key;
+}
+
+void appendNameKey(std::string& key, const Labels& name) {
     for (const std::string& label : name) {
         key += char(label.size());
         for (const char c : label) {
             key += asciiLower(c);
         }
     }
-    return key;
 }
 
 }  // namespace vireo_dnssd

@@ -36,5 +36,6 @@ inline char asciiLower(char c) {
 // Equal names ignoring ASCII case; the key is the same for such names.
 bool sameName(const Labels& a, const Labels& b);
 std::string nameKey(const Labels& name);
+void appendNameKey(std::string& key, const Labels& name);
 
 }  // namespace vireo_dnssd

@@ -105,11 +105,14 @@ void Engine::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint
     if (!g_engine) {
         return;  // no cache: nothing to reconfirm
     }
+    bool started = false;
     {
         std::lock_guard<std::mutex> lock(g_engine->m_mutex);
-        g_engine->m_querier.reconfirm(ifindex, name, type, rrclass, rdata, Clock::now());
+        started = g_engine->m_querier.reconfirm(ifindex, name, type, rrclass, rdata, Clock::now());
     }
-    g_engine->wake();
+    if (started) {  // a record held back by its hold-off, or not cached, changes nothing
+        g_engine->wake();
+    }
 }
 
 void Engine::wake() {

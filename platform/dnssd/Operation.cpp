@@ -14,7 +14,12 @@ std::vector<uint16_t> Operation::questionTypes() const {
 }
 
 bool Operation::wants(const CacheEntry& entry) const {
-    return kind != Kind::kResolve && !entry.leaving && entry.matches(ifindex, name, type, rrclass);
+    return wants(entry.ifindex, entry.record, entry.leaving);
+}
+
+bool Operation::wants(uint32_t record_ifindex, const DnsRecord& record, bool leaving) const {
+    return kind != Kind::kResolve && !leaving &&
+           recordMatches(record_ifindex, record, ifindex, name, type, rrclass);
 }
 
 void Operation::reportRecord(const CacheEntry& entry, bool add) const {

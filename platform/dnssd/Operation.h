@@ -28,6 +28,7 @@ struct Operation {
     std::vector<uint16_t> questionTypes() const;
     // Browse and query: the record is one of its answers.
     bool wants(const CacheEntry& entry) const;
+    bool wants(uint32_t ifindex, const DnsRecord& record, bool leaving) const;
 
     // Queue an add (or remove) reply for an answer of a browse or query.
     void reportRecord(const CacheEntry& entry, bool add) const;

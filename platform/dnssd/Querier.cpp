@@ -61,6 +61,7 @@ uint64_t Querier::add(Operation operation, Clock::time_point now) {
     for (const uint32_t ifindex : resolve_interfaces) {
         resolveOn(added, ifindex);
     }
+    cacheChanged();
     return id;
 }
 
@@ -86,14 +87,18 @@ void Querier::remove(uint64_t id) {
         }
     }
     m_operations.erase(found);
+    cacheChanged();
 }
 
-void Querier::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
+bool Querier::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
                         const Bytes& rdata, Clock::time_point now) {
-    for (CacheEntry* item : m_cache.named(name)) {
+    // With data, only that record's entries (one per interface) are looked at.
+    const auto candidates =
+        rdata.empty() ? m_cache.named(name) : m_cache.records(name, type, rrclass, rdata);
+    bool started = false;
+    for (CacheEntry* item : candidates) {
         CacheEntry& entry = *item;
-        if (!entry.matches(ifindex, name, type, rrclass) || entry.leaving || entry.reconfirming ||
-            (!rdata.empty() && !sameRdata(type, entry.record.rdata, rdata))) {
+        if (!entry.matches(ifindex, name, type, rrclass) || entry.leaving || entry.reconfirming) {
             continue;
         }
         if (entry.reconfirm_started != Clock::time_point() &&
@@ -105,7 +110,12 @@ void Querier::reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uin
         entry.reconfirm_started = now;
         entry.reconfirm_next = now;
         entry.reconfirm_deadline = now + m_timing.reconfirm_wait;
+        started = true;
     }
+    if (started) {
+        cacheChanged();
+    }
+    return started;
 }
 
 void Querier::receive(const DnsMessage& message, uint32_t ifindex, Clock::time_point now) {
@@ -127,13 +137,17 @@ void Querier::receive(const DnsMessage& message, uint32_t ifindex, Clock::time_p
     for (int look = 0; look < 2; ++look) {
         std::vector<const DnsRecord*> left;
         for (const DnsRecord* record : records) {
-            if (!wanted(ifindex, *record) && !m_cache.related(record->name)) {
+            const std::string key = nameKey(record->name);
+            if (!interesting(ifindex, *record, false, key) && !m_cache.related(key)) {
                 left.push_back(record);
                 continue;
             }
             CacheEntry* entry = nullptr;
             const auto update =
                 m_cache.insert(ifindex, *record, now, m_timing.goodbye_delay, &entry);
+            if (update != RecordCache::Update::kIgnored) {
+                cacheChanged();
+            }
             if (update == RecordCache::Update::kAdded) {
                 added(*entry);
                 limitCache(entry);
@@ -153,6 +167,7 @@ void Querier::setInterfaces(const std::vector<uint32_t>& interfaces, Clock::time
     const bool grew = std::any_of(interfaces.begin(), interfaces.end(),
                                   [this](uint32_t ifindex) { return !joined(ifindex); });
     m_interfaces = interfaces;
+    cacheChanged();
     for (const CacheEntry& gone :
          m_cache.take([this](const CacheEntry& entry) { return !joined(entry.ifindex); })) {
         removed(gone);
@@ -165,12 +180,11 @@ void Querier::setInterfaces(const std::vector<uint32_t>& interfaces, Clock::time
 }
 
 Clock::time_point Querier::run(Clock::time_point now) {
-    for (const CacheEntry& gone : m_cache.take([now](const CacheEntry& entry) {
-             return entry.expires <= now || (entry.reconfirming && entry.reconfirm_deadline <= now);
-         })) {
-        removed(gone);
+    // The cache is looked at only when something in it is due or has changed.
+    if (m_cache_due <= now) {
+        m_cache_due = runCache(now);
     }
-    Clock::time_point next = now + m_timing.max_interval;
+    Clock::time_point next = std::min(now + m_timing.max_interval, m_cache_due);
     for (auto& item : m_questions) {
         Question& question = item.second;
         if (question.next <= now) {
@@ -185,6 +199,16 @@ Clock::time_point Querier::run(Clock::time_point now) {
         }
         next = std::min(next, question.next);
     }
+    return next;
+}
+
+Clock::time_point Querier::runCache(Clock::time_point now) {
+    for (const CacheEntry& gone : m_cache.take([now](const CacheEntry& entry) {
+             return entry.expires <= now || (entry.reconfirming && entry.reconfirm_deadline <= now);
+         })) {
+        removed(gone);
+    }
+    Clock::time_point next = Clock::time_point::max();
     // Refresh and reconfirmation queries, one per record set and interface.
     std::set<std::tuple<uint32_t, std::string, uint16_t>> asked;
     std::vector<const CacheEntry*> to_ask;
@@ -262,25 +286,29 @@ std::vector<const Operation*> Querier::operationsNamed(const Labels& name) const
 }
 
 bool Querier::interesting(const CacheEntry& entry) const {
-    for (const Operation* item : operationsNamed(entry.record.name)) {
-        const Operation& operation = *item;
-        if (operation.wants(entry)) {
+    return interesting(entry.ifindex, entry.record, entry.leaving, nameKey(entry.record.name));
+}
+
+bool Querier::interesting(uint32_t ifindex, const DnsRecord& record, bool leaving,
+                          const std::string& name_key) const {
+    const auto named = m_named.find(name_key);
+    if (named == m_named.end()) {
+        return false;
+    }
+    for (const uint64_t id : named->second) {
+        const Operation& operation = m_operations.at(id);
+        if (operation.wants(ifindex, record, leaving)) {
             return true;
         }
         if (operation.kind == Operation::Kind::kResolve &&
-            (entry.matches(operation.ifindex, operation.name, kTypeSrv, kClassIn) ||
-             entry.matches(operation.ifindex, operation.name, kTypeTxt, kClassIn))) {
+            (recordMatches(ifindex, record, operation.ifindex, operation.name, kTypeSrv,
+                           kClassIn) ||
+             recordMatches(ifindex, record, operation.ifindex, operation.name, kTypeTxt,
+                           kClassIn))) {
             return true;
         }
     }
     return false;
-}
-
-bool Querier::wanted(uint32_t ifindex, const DnsRecord& record) const {
-    CacheEntry probe;
-    probe.ifindex = ifindex;
-    probe.record = record;
-    return interesting(probe);
 }
 
 void Querier::limitCache(const CacheEntry* kept) {

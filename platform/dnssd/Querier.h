@@ -20,7 +20,8 @@ class Querier {
 public:
     using Send = std::function<void(uint32_t ifindex, const Bytes& datagram)>;
 
-    static constexpr size_t kMaxRecords = 4096;  // cached records at most
+    // Cached records at most: a device has about 7, seen on each interface joined.
+    static constexpr size_t kMaxRecords = 16384;
 
     Querier(const Timing& timing, Send send, size_t max_records = kMaxRecords);
 
@@ -28,8 +29,8 @@ public:
     void remove(uint64_t id);
     bool empty() const { return m_operations.empty(); }
     // Queries a cached record again and removes it when nobody answers; rdata empty: every
-    // record of that name, type and class.
-    void reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
+    // record of that name, type and class. True when a reconfirmation started.
+    bool reconfirm(uint32_t ifindex, const Labels& name, uint16_t type, uint16_t rrclass,
                    const Bytes& rdata, Clock::time_point now);
     void receive(const DnsMessage& message, uint32_t ifindex, Clock::time_point now);
     // The interfaces joined; records of others are dropped, a new one gets fresh queries.
@@ -55,10 +56,16 @@ private:
     // The operations of this name (a browse's type, a resolve's instance, a query's name).
     std::vector<const Operation*> operationsNamed(const Labels& name) const;
     bool interesting(const CacheEntry& entry) const;
-    bool wanted(uint32_t ifindex, const DnsRecord& record) const;
+    // `name_key`: the record name's nameKey.
+    bool interesting(uint32_t ifindex, const DnsRecord& record, bool leaving,
+                     const std::string& name_key) const;
     // Past the maximum, drops a record other than `kept`.
     void limitCache(const CacheEntry* kept);
     Clock::time_point refreshTime(const CacheEntry& entry) const;
+    // Expiries, refreshes and reconfirmations; gives the time of the next one.
+    Clock::time_point runCache(Clock::time_point now);
+    // Entries or what is wanted of them changed: the cache is looked at in the next run.
+    void cacheChanged() { m_cache_due = Clock::time_point::min(); }
     void added(const CacheEntry& entry);
     void removed(const CacheEntry& entry);
     void resolveOn(const Operation& operation, uint32_t ifindex);
@@ -73,6 +80,7 @@ private:
     std::map<std::string, Question> m_questions;
     std::vector<uint32_t> m_interfaces;
     RecordCache m_cache;
+    Clock::time_point m_cache_due = Clock::time_point::min();  // when runCache has work next
 };
 
 }  // namespace vireo_dnssd

@@ -15,6 +15,11 @@ bool CacheEntry::fresh(Clock::time_point now) const {
 
 bool CacheEntry::matches(uint32_t interface_filter, const Labels& name, uint16_t type,
                          uint16_t rrclass) const {
+    return recordMatches(ifindex, record, interface_filter, name, type, rrclass);
+}
+
+bool recordMatches(uint32_t ifindex, const DnsRecord& record, uint32_t interface_filter,
+                   const Labels& name, uint16_t type, uint16_t rrclass) {
     return (interface_filter == 0 || interface_filter == ifindex) && record.type == type &&
            record.rrclass == rrclass && sameName(record.name, name);
 }
@@ -32,6 +37,24 @@ std::optional<Labels> recordTarget(const DnsRecord& record) {
     return std::nullopt;
 }
 
+namespace {
+
+// Name key, a zero byte (no label is empty), type, class, data key; false for unusable data.
+bool recordKey(const Labels& name, uint16_t type, uint16_t rrclass, const Bytes& rdata,
+               std::string& key) {
+    key.clear();
+    key.reserve(wireLength(name) + 5 + rdata.size());
+    appendNameKey(key, name);
+    key += '\0';
+    for (const uint16_t value : {type, rrclass}) {
+        key += char(value >> 8);
+        key += char(value & 0xff);
+    }
+    return appendRdataKey(key, type, rdata);
+}
+
+}  // namespace
+
 void RecordCache::index(const CacheEntry& entry, int change) {
     std::vector<std::string> keys{nameKey(entry.record.name)};
     const auto target = recordTarget(entry.record);
@@ -47,8 +70,8 @@ void RecordCache::index(const CacheEntry& entry, int change) {
     }
 }
 
-bool RecordCache::related(const Labels& name) const {
-    return m_related.count(nameKey(name)) > 0;
+bool RecordCache::related(const std::string& name_key) const {
+    return m_related.count(name_key) > 0;
 }
 
 std::vector<CacheEntry*> RecordCache::named(const Labels& name) {
@@ -60,13 +83,39 @@ std::vector<CacheEntry*> RecordCache::named(const Labels& name) {
     return entries;
 }
 
+std::vector<CacheEntry*> RecordCache::records(const Labels& name, uint16_t type, uint16_t rrclass,
+                                              const Bytes& rdata) {
+    std::vector<CacheEntry*> entries;
+    std::string key;
+    if (recordKey(name, type, rrclass, rdata, key)) {
+        const auto range = m_records.equal_range(key);
+        for (auto it = range.first; it != range.second; ++it) {
+            entries.push_back(it->second);
+        }
+    }
+    return entries;
+}
+
+void RecordCache::unindex(Index& index, const std::string& key, const CacheEntry* entry) {
+    const auto range = index.equal_range(key);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == entry) {
+            index.erase(it);
+            return;
+        }
+    }
+}
+
 RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& record,
                                         Clock::time_point now, Clock::duration goodbye_delay,
                                         CacheEntry** entry) {
-    for (CacheEntry* entry_of_name : named(record.name)) {
-        CacheEntry& cached = *entry_of_name;
-        if (!cached.matches(ifindex, record.name, record.type, record.rrclass) ||
-            !sameRdata(record.type, cached.record.rdata, record.rdata)) {
+    std::string key;
+    const bool keyed = recordKey(record.name, record.type, record.rrclass, record.rdata, key);
+    const auto same =
+        keyed ? m_records.equal_range(key) : std::make_pair(m_records.end(), m_records.end());
+    for (auto it = same.first; it != same.second; ++it) {
+        CacheEntry& cached = *it->second;
+        if (ifindex != 0 && cached.ifindex != ifindex) {
             continue;
         }
         if (record.ttl == 0) {
@@ -83,7 +132,7 @@ RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& recor
         *entry = &cached;
         return Update::kRefreshed;
     }
-    if (record.ttl == 0) {
+    if (record.ttl == 0 || !keyed) {
         return Update::kIgnored;
     }
     CacheEntry added;
@@ -95,6 +144,7 @@ RecordCache::Update RecordCache::insert(uint32_t ifindex, const DnsRecord& recor
     m_entries.push_back(std::move(added));
     index(m_entries.back(), 1);
     m_named.emplace(nameKey(record.name), &m_entries.back());
+    m_records.emplace(std::move(key), &m_entries.back());
     *entry = &m_entries.back();
     return Update::kAdded;
 }
@@ -125,13 +175,11 @@ std::vector<CacheEntry> RecordCache::take(const std::function<bool(const CacheEn
 
 CacheEntry RecordCache::take(Iterator entry) {
     index(*entry, -1);
-    const auto range = m_named.equal_range(nameKey(entry->record.name));
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second == &*entry) {
-            m_named.erase(it);
-            break;
-        }
-    }
+    unindex(m_named, nameKey(entry->record.name), &*entry);
+    std::string key;
+    const DnsRecord& record = entry->record;
+    recordKey(record.name, record.type, record.rrclass, record.rdata, key);
+    unindex(m_records, key, &*entry);
     CacheEntry removed = std::move(*entry);
     m_entries.erase(entry);
     return removed;

@@ -35,6 +35,11 @@ struct CacheEntry {
                  uint16_t rrclass) const;
 };
 
+// The record heard on `ifindex` has this name, type and class, and the interface passes the
+// filter (0: every interface).
+bool recordMatches(uint32_t ifindex, const DnsRecord& record, uint32_t interface_filter,
+                   const Labels& name, uint16_t type, uint16_t rrclass);
+
 // The name a PTR, CNAME, NS or SRV record points to.
 std::optional<Labels> recordTarget(const DnsRecord& record);
 
@@ -57,22 +62,29 @@ public:
     // Removes and returns every entry for which `remove` holds.
     std::vector<CacheEntry> take(const std::function<bool(const CacheEntry&)>& remove);
     CacheEntry take(Iterator entry);
-    // Some entry has this name, or points to it.
-    bool related(const Labels& name) const;
+    // Some entry has the name of this key (nameKey), or points to it.
+    bool related(const std::string& name_key) const;
     // The entries of this name (case ignored), oldest first.
     std::vector<CacheEntry*> named(const Labels& name);
+    // The entries of this record on any interface: name, type, class and data as sameRdata has it.
+    std::vector<CacheEntry*> records(const Labels& name, uint16_t type, uint16_t rrclass,
+                                     const Bytes& rdata);
 
     std::list<CacheEntry>& entries() { return m_entries; }
     const std::list<CacheEntry>& entries() const { return m_entries; }
     size_t size() const { return m_entries.size(); }
 
 private:
+    using Index = std::multimap<std::string, CacheEntry*>;
+
     // Counts the entry's name and target in (or out of) the index of related names.
     void index(const CacheEntry& entry, int change);
+    static void unindex(Index& index, const std::string& key, const CacheEntry* entry);
 
     std::list<CacheEntry> m_entries;
-    std::map<std::string, int> m_related;             // name keys: entries per name and per target
-    std::multimap<std::string, CacheEntry*> m_named;  // name key: entry
+    std::map<std::string, int> m_related;  // name keys: entries per name and per target
+    Index m_named;                         // name key: entry
+    Index m_records;                       // record key (recordKey): entry
 };
 
 }  // namespace vireo_dnssd

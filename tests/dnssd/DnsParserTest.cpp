@@ -150,4 +150,43 @@ TEST(DnsParser, RefusesMalformedMessages) {
     }
 }
 
+TEST(RecordData, NamesCompareIgnoringCaseOnlyWhenPlainAndTheirKeysAgree) {
+    const Bytes amp = Bytes{3, 'A', 'm', 'p'} + kLocal;
+    const struct {
+        const char* what;
+        uint16_t type;
+        Bytes a;
+        Bytes b;
+        bool same;
+    } cases[] = {
+        {"equal", 12, amp, amp, true},
+        {"case", 12, amp, Bytes{3, 'a', 'M', 'P'} + Bytes{5, 'L', 'O', 'C', 'A', 'L', 0}, true},
+        {"other name", 12, amp, Bytes{3, 'A', 'm', 'q'} + kLocal, false},
+        {"shorter label", 12, amp, Bytes{2, 'A', 'm', 5, 'l', 'o', 'c', 'a', 'l', 0}, false},
+        {"pointer", 12, Bytes{0xc0, 0}, Bytes{0xc0, 0}, false},
+        {"label of 64", 5, longName(1, 64), longName(1, 64), false},
+        {"bytes after the name", 2, amp + Bytes{0}, amp + Bytes{0}, false},
+        {"no final zero", 12, Bytes{3, 'A', 'm', 'p'}, Bytes{3, 'A', 'm', 'p'}, false},
+        {"empty", 12, Bytes{}, Bytes{}, false},
+        {"255 bytes", 12, Bytes{1, 'a'} + longName(4, 62), Bytes{1, 'A'} + longName(4, 62), true},
+        {"256 bytes", 12, Bytes{2, 'a', 'b'} + longName(4, 62),
+         Bytes{2, 'a', 'b'} + longName(4, 62), false},
+        {"TXT keeps case", 16, Bytes{3, 'a', '=', 'B'}, Bytes{3, 'a', '=', 'b'}, false},
+        {"TXT equal", 16, Bytes{3, 'a', '=', 'B'}, Bytes{3, 'a', '=', 'B'}, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(vireo_dnssd::sameRdata(c.type, c.a, c.b), c.same) << c.what;
+        if (c.type != 16) {  // as the reader reads the names
+            const auto a = vireo_dnssd::rdataName(c.a);
+            const auto b = vireo_dnssd::rdataName(c.b);
+            EXPECT_EQ(a && b && vireo_dnssd::sameName(*a, *b), c.same) << c.what;
+        }
+        std::string a;
+        std::string b;
+        const bool keyed = vireo_dnssd::appendRdataKey(a, c.type, c.a) &&
+                           vireo_dnssd::appendRdataKey(b, c.type, c.b);
+        EXPECT_EQ(keyed && a == b, c.same) << c.what;
+    }
+}
+
 }  // namespace

@@ -103,23 +103,29 @@ protected:
     }
 
     void receive(const std::vector<sim::mdns::WireRecord>& records, uint32_t ifindex = 2) {
+        receive(m_querier, records, ifindex);
+    }
+
+    void receive(vireo_dnssd::Querier& querier, const std::vector<sim::mdns::WireRecord>& records,
+                 uint32_t ifindex) {
         const Bytes bytes = sim::mdns::encodeResponse(records, {});
-        m_querier.receive(*vireo_dnssd::parseDnsMessage(bytes.data(), bytes.size()), ifindex,
-                          m_now);
+        querier.receive(*vireo_dnssd::parseDnsMessage(bytes.data(), bytes.size()), ifindex, m_now);
     }
 
     // Runs the querier as its engine would until `time`.
-    void advance(Clock::duration by) {
+    void advance(Clock::duration by) { advance(m_querier, by); }
+
+    void advance(vireo_dnssd::Querier& querier, Clock::duration by) {
         const Clock::time_point until = m_now + by;
         for (;;) {
-            const Clock::time_point next = m_querier.run(m_now);
+            const Clock::time_point next = querier.run(m_now);
             if (next > until) {
                 break;
             }
             m_now = std::max(next, m_now + 1ms);
         }
         m_now = until;
-        m_querier.run(m_now);
+        querier.run(m_now);
     }
 
     // The replies queued so far.
@@ -316,6 +322,52 @@ TEST_F(QuerierTest, ReconfirmIsRateLimitedAndRemovesOnlyWhatStaysUnanswered) {
     m_querier.reconfirm(2, name, 12, 1, {}, m_now);
     advance(6s);
     EXPECT_TRUE(events().empty());
+}
+
+TEST_F(QuerierTest, ReconfirmFindsItsRecordByDataIgnoringCaseOnTheGivenInterfaces) {
+    const auto name = *vireo_dnssd::parseNameText(kType);
+    const auto data = [](const std::string& instance) {
+        return sim::mdns::nameBytes(sim::mdns::parseName(instance + "." + kType));
+    };
+    const struct {
+        const char* what;
+        uint32_t ifindex;
+        Bytes rdata;
+        bool started;
+        const char* answer;             // the instance answering after 500 ms, as it spells it
+        std::vector<std::string> gone;  // "instance/interface"
+    } cases[] = {
+        {"any interface", 0, data("Amp X"), true, nullptr, {"Amp X/2", "Amp X/3"}},
+        {"one interface, data in other case", 3, data("aMP x"), true, nullptr, {"Amp X/3"}},
+        {"answered in other case", 0, data("Amp X"), true, "AMP X", {}},
+        {"not cached", 0, data("Amp Z"), false, nullptr, {}},
+        {"interface without it", 7, data("Amp X"), false, nullptr, {}},
+        {"data no name", 0, Bytes{5, 'A', 'm', 'p', ' ', 'X'}, false, nullptr, {}},
+    };
+    for (const auto& c : cases) {
+        vireo_dnssd::Querier querier(timing(), [](uint32_t, const Bytes&) {});
+        querier.setInterfaces({2, 3}, m_now);
+        querier.add(operation(Operation::Kind::kBrowse, kType, 12), m_now);
+        for (const uint32_t ifindex : {2u, 3u}) {
+            receive(querier, {ptr("Amp X", 4500), ptr("Amp Y", 4500)}, ifindex);
+        }
+        ASSERT_EQ(events().size(), 4u) << c.what;
+        EXPECT_EQ(querier.reconfirm(c.ifindex, name, 12, 1, c.rdata, m_now), c.started) << c.what;
+        advance(querier, 500ms);
+        if (c.answer) {
+            for (const uint32_t ifindex : {2u, 3u}) {
+                receive(querier, {ptr(c.answer, 4500)}, ifindex);
+            }
+        }
+        advance(querier, 6s);
+        std::vector<std::string> gone;
+        for (const Event& e : events()) {
+            EXPECT_EQ(e.flags & kDNSServiceFlagsAdd, 0u) << c.what << ": " << e.name;
+            gone.push_back(e.name + "/" + std::to_string(e.ifindex));
+        }
+        std::sort(gone.begin(), gone.end());
+        EXPECT_EQ(gone, c.gone) << c.what;
+    }
 }
 
 TEST_F(QuerierTest, CachesOnlyWantedOrRelatedRecordsUpToItsLimit) {

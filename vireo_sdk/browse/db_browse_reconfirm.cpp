@@ -27,6 +27,27 @@ bool appendLabel(const char* label, uint8_t* buffer, size_t size, size_t* at) {
     return true;
 }
 
+// The full name of a type's PTR records ("_vireo-arc._udp.local."), made once: every device is
+// reconfirmed every eleventh cycle.
+const char* recordName(unsigned type) {
+    struct Names {
+        char of[DB_BROWSE_NUM_TYPES][kDNSServiceMaxDomainName];
+    };
+    static const Names names = [] {
+        Names made{};
+        for (unsigned t = 0; t < DB_BROWSE_NUM_TYPES; ++t) {
+            if (db_browse_types[t].service) {
+                char service[64];
+                aud_snprintf(service, sizeof service, "%s.%s", db_browse_types[t].service,
+                             protocolOf(t));
+                DNSServiceConstructFullName(made.of[t], nullptr, service, "local.");
+            }
+        }
+        return made;
+    }();
+    return names.of[type];
+}
+
 aud_error_t reconfirmChannels(db_browse* browse, const db_browse_device* device, unsigned network,
                               uint32_t interface_index) {
     aud_error_t result = AUD_SUCCESS;
@@ -73,10 +94,7 @@ aud_error_t db_browse_reconfirm(db_browse* browse, uint32_t interface_index, uns
     if (length == 0) {
         return AUD_ERR_INVALIDPARAMETER;
     }
-    char service[64];
-    aud_snprintf(service, sizeof service, "%s.%s", db_browse_types[type].service, protocolOf(type));
-    char full[kDNSServiceMaxDomainName] = {};
-    DNSServiceConstructFullName(full, nullptr, service, "local.");
+    const char* full = recordName(type);
     db_browse_log(browse, AUD_LOG_DEBUG, "%s: reconfirming PTR '%s'->'%s.%s.%s.%s.'\n", __func__,
                   full, name, db_browse_types[type].service, protocolOf(type), kLocal);
     const DNSServiceErrorType error = DNSServiceReconfirmRecord(
