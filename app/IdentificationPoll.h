@@ -31,7 +31,7 @@ constexpr uint8_t kTimeoutLimit = 5;
 enum class Question { None, VireoInfo, ProductId, MacAddress, Location, FirmwareVersion };
 
 // What else is outstanding when a device in state 2 has its turn, and whether conmon
-// questions can be sent yet (the conmon driver's start-up is done).
+// questions can be sent (the conmon driver is started, connected and registered).
 struct Outstanding {
     int conmon_requests = 0;
     bool text_commands_queued = false;

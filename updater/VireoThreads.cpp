@@ -293,7 +293,7 @@ bool VireoThreads::anyToIdentify() const {
 
 bool VireoThreads::takeTurn(VireoDevice* device) {
     const int state = device->getPollState();
-    // A conmon question sent before the conmon driver's start-up is done would be lost.
+    // A conmon question sent while the conmon driver is starting or reconnecting would be lost.
     const bool conmon_ready = m_drivers.conmonReady();
     switch (device->getPollState()) {
         case VireoDevice::kPollStart:
