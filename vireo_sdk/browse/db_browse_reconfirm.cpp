@@ -36,11 +36,9 @@ const char* recordName(unsigned type) {
     static const Names names = [] {
         Names made{};
         for (unsigned t = 0; t < DB_BROWSE_NUM_TYPES; ++t) {
-            if (db_browse_types[t].service) {
-                char service[64];
-                aud_snprintf(service, sizeof service, "%s.%s", db_browse_types[t].service,
-                             protocolOf(t));
-                DNSServiceConstructFullName(made.of[t], nullptr, service, "local.");
+            if (db_browse_types[t].full_type) {
+                DNSServiceConstructFullName(made.of[t], nullptr, db_browse_types[t].full_type,
+                                            "local.");
             }
         }
         return made;

@@ -118,7 +118,7 @@ void conmon_client_lose_connection(conmon_client* client, bool send_disconnect, 
 // A connection time-out has passed: CONNECTING or CONNECTED disconnect with 10 (then
 // RECONNECT_PENDING when reconnection is on); RECONNECT_PENDING connects again. Nothing in
 // NO_CONNECTION.
-aud_error_t conmon_client_process_connection_timeout(conmon_client* client);
+void conmon_client_process_connection_timeout(conmon_client* client);
 // Acts on the time-outs of the current state that have passed (with reconnection on).
 void conmon_client_process_timers(conmon_client* client);
 void conmon_client_now(const conmon_client* client, aud_time* now);

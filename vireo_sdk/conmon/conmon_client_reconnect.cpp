@@ -80,7 +80,7 @@ void conmon_client_lose_connection(conmon_client* client, bool send_disconnect, 
     }
 }
 
-aud_error_t conmon_client_process_connection_timeout(conmon_client* client) {
+void conmon_client_process_connection_timeout(conmon_client* client) {
     switch (client->state) {
         case CONMON_CLIENT_CONNECTING:
         case CONMON_CLIENT_CONNECTED:
@@ -88,7 +88,7 @@ aud_error_t conmon_client_process_connection_timeout(conmon_client* client) {
                               conmon_client_state_name(client->state));
             conmon_client_lose_connection(client, client->state == CONMON_CLIENT_CONNECTED,
                                           AUD_ERR_TIMEDOUT, "connection timed out");
-            return AUD_SUCCESS;
+            break;
         case CONMON_CLIENT_RECONNECT_PENDING: {
             const aud_error_t result = conmon_client_connect_internal(client, nullptr, nullptr);
             if (result != AUD_SUCCESS) {
@@ -96,12 +96,11 @@ aud_error_t conmon_client_process_connection_timeout(conmon_client* client) {
                                   aud_error_message(result, nullptr));
                 conmon_client_arm_timers(client);
             }
-            return result;
+            break;
         }
         case CONMON_CLIENT_NO_CONNECTION:
             break;
     }
-    return AUD_SUCCESS;
 }
 
 void conmon_client_process_timers(conmon_client* client) {
