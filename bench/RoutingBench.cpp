@@ -311,6 +311,9 @@ BENCHMARK(BM_RawRoundTrips32)->UseRealTime()->Unit(benchmark::kMillisecond);
 // Prints the ratio of the two real times after the usual report.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal.
+    RatioReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_None) {}
+
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
             m_times[run.benchmark_name()] = run.GetAdjustedRealTime();
