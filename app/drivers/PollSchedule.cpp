@@ -46,7 +46,9 @@ void PollSchedule::ticked(bool busy, int records, bool work_left) {
     if (!busy && !work_left) {
         m_chains = 1;
     } else if (!busy && m_idle_ticks > records && m_chains > 1) {
+        // One chain a round: a device still waiting keeps its turns coming often.
         --m_chains;
+        m_idle_ticks = 0;
     }
     m_due += interval();
     // One tick per chain at most for the time the thread was kept from ticking.

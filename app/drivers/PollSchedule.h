@@ -9,7 +9,7 @@
 // each reply or time-out starts one more while fewer than the limit run (the larger of
 // `min_limit` and the number of records). After each tick the controller says what the tick
 // found: an idle tick with nothing left to identify leaves one chain; while work is left, each
-// idle tick after a whole round of them (one per record) ends one chain. Ticks missed while the
+// whole round of idle ticks (one per record) ends one chain. Ticks missed while the
 // thread was busy come at once, at most one per chain.
 class PollSchedule : public QTimer {
     Q_OBJECT

@@ -53,9 +53,18 @@ TEST(PollSchedule, IdleTicksEndChains) {
     }
     EXPECT_EQ(schedule.chains(), 11);
     schedule.ticked(false, 5, true);
+    EXPECT_EQ(schedule.chains(), 10);
+    // Then one chain a round, not one a tick: a device still waiting keeps its turns coming.
+    for (int i = 0; i < 5; ++i) {
+        schedule.ticked(false, 5, true);
+    }
+    EXPECT_EQ(schedule.chains(), 10);
     schedule.ticked(false, 5, true);
     EXPECT_EQ(schedule.chains(), 9);
     // A busy tick starts the round again.
+    for (int i = 0; i < 3; ++i) {
+        schedule.ticked(false, 5, true);
+    }
     schedule.ticked(true, 5, true);
     for (int i = 0; i < 5; ++i) {
         schedule.ticked(false, 5, true);
